@@ -1,0 +1,104 @@
+#include <QAction>
+
+#include "app/MainForm.h"
+#include "prefs/PrefsFormat.h"
+#include "ui/PicturePresets.h"
+
+// Pause and resume, the picture commands and the two HOSTS settings.
+namespace tessel::app {
+
+using platform::Answer;
+using platform::Buttons;
+
+void MainForm::setPausedMenus(bool paused) {
+    setEnabled("menuPause", !paused);
+    setEnabled("menuPause2", !paused);
+    setEnabled("menuResume", paused);
+    setEnabled("menuResume2", paused);
+}
+
+void MainForm::menuPause_Click() {
+    booPaused = true;
+    responder_.close();
+    deleteHostsFile();
+    setPausedMenus(true);
+    // The paused picture is the floating counter's icon: taking it loads that window, hidden.
+    loadFloater();
+    services_.tray.setPicture(platform::TrayPicture::Paused);
+}
+
+void MainForm::menuResume_Click() {
+    makeHostsFile();
+    startListening();
+    setPausedMenus(false);
+    services_.tray.setPicture(platform::TrayPicture::Running);
+    booPaused = false;
+}
+
+void MainForm::markPicture(int row) {
+    for (int each = 0; each < static_cast<int>(ui::kPicturePresets.size()); ++each) {
+        const std::string item = ui::kPicturePresets[static_cast<std::size_t>(each)].item;
+        setChecked(item.c_str(), each == row);
+        setChecked((item + "2").c_str(), each == row);
+    }
+}
+
+void MainForm::menuPreset_Click(int row) {
+    strPicturePath = programDirectory() + ui::kPicturePresets.at(static_cast<std::size_t>(row)).written;
+    prefs_.outputPicturePath(strPicturePath, prefsFile());
+    markPicture(row);
+}
+
+void MainForm::menuPath_Click() {
+    pictureDialog_.flags = platform::kFlagFileMustExist | platform::kFlagHideReadOnly;
+    pictureDialog_.initDir = strPicturePath;
+    pictureDialog_.cancelError = true;
+    if (const auto error = pictureDialog_.showOpen()) {
+        if (error->number != platform::kCancelErrorNumber) {
+            services_.box.show("Error: " + error->description, Buttons::Ok,
+                               platform::Icon::Exclamation);
+        }
+        return;
+    }
+    strPicturePath = pictureDialog_.fileName;
+    prefs_.outputPicturePath(strPicturePath, prefsFile());
+    markPicture(ui::markedPreset(strPicturePath, programDirectory()));
+    services_.box.show("Picture set.");
+}
+
+void MainForm::menuAdvHosts_Click() {
+    hostsDialog_.flags = platform::kFlagFileMustExist | platform::kFlagHideReadOnly;
+    hostsDialog_.initDir = strHostsPath;
+    hostsDialog_.cancelError = true;
+    if (const auto error = hostsDialog_.showOpen()) {
+        if (error->number != platform::kCancelErrorNumber) {
+            services_.box.show("Error: " + error->description);
+        }
+        return;
+    }
+    // The path in use stays until the next start, so exit restores the file at the old path.
+    prefs_.outputHostsPath(hostsDialog_.fileName, prefsFile());
+    services_.box.show("Path changed. Please exit and re-open Tessel for changes to take effect.");
+}
+
+void MainForm::menuKeepReplace_Click() {
+    const char* question =
+        booKeepHostsFile
+            ? "The current setting is set to keep the existing HOSTS file. This\r\n"
+              "is only recommended if you have a custom HOSTS file you would like\r\n"
+              "Tessel to keep when it is not running. Would you like Tessel to\r\n"
+              "continue to keep your custom HOSTS file when it isn't running?"
+            : "The current setting is set to replace the HOSTS file. This\r\n"
+              "is usually safe for the computer, unless you have a custom\r\n"
+              "HOSTS file you would like to use when Tessel is not running.\r\n"
+              "Would you like Tessel to keep your custom HOSTS file when it\r\n"
+              "isn't running?";
+    const Answer answer = services_.box.show(question, Buttons::YesNoCancel);
+    if (!booKeepHostsFile && answer == Answer::Yes) {
+        prefs_.outputBooKeepHostsFile(true, prefsFile(), booKeepHostsFile);
+    } else if (booKeepHostsFile && answer == Answer::No) {
+        prefs_.outputBooKeepHostsFile(false, prefsFile(), booKeepHostsFile);
+    }
+}
+
+}  // namespace tessel::app

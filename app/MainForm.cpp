@@ -1,0 +1,128 @@
+#include "app/MainForm.h"
+
+#include <QAction>
+
+#include "prefs/PrefsFormat.h"
+#include "ui/PicturePresets.h"
+
+namespace tessel::app {
+
+MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window, std::uint16_t port)
+    : services_(services),
+      window_(std::move(window)),
+      prefs_(services.box, services.files, services.process, [this] { removeTrayIcon(); }),
+      hosts_(services.box, services.files, services.process,
+             [this] { prefs_.recreatePrefsFile(prefsFile()); }),
+      responder_(services.listener, services.box, services.process, port,
+                 {[this]() -> const std::string& { return strPicturePath; }, [this] { onBlocked(); }}),
+      hostsDialog_(services.picker),
+      pictureDialog_(services.picker) {
+    services_.tray.onOpen = [this] { menuOpen_Click(); };
+    connectMenus();
+}
+
+MainForm::~MainForm() {
+    services_.tray.onOpen = nullptr;
+    delete about_.data();
+    delete servers_.data();
+    delete floater_.data();
+}
+
+std::string MainForm::programDirectory() const {
+    return services_.process.programDirectory();
+}
+
+std::string MainForm::prefsFile() const {
+    return prefs::prefsPath(programDirectory());
+}
+
+// A tray item named after a main-menu item plus "2" runs that item's handler and nothing else.
+void MainForm::connectMenus() {
+    const auto on = [this](const char* item, auto handler) {
+        const QString name = QString::fromLatin1(item);
+        connect(window_->action(name), &QAction::triggered, this, handler);
+        if (QAction* copy = window_->action(name + QLatin1Char('2'))) {
+            connect(copy, &QAction::triggered, this, handler);
+        }
+    };
+    on("menuOpen", &MainForm::menuOpen_Click);
+    on("menuFloater", &MainForm::menuFloater_Click);
+    on("menuResetCounter", &MainForm::menuResetCounter_Click);
+    on("menuAbout", &MainForm::menuAbout_Click);
+    on("menuExit", &MainForm::menuExit_Click);
+    on("menuServers", &MainForm::menuServers_Click);
+    on("menuPath", &MainForm::menuPath_Click);
+    on("menuAdvHosts", &MainForm::menuAdvHosts_Click);
+    on("menuKeepReplace", &MainForm::menuKeepReplace_Click);
+    on("menuPause", &MainForm::menuPause_Click);
+    on("menuResume", &MainForm::menuResume_Click);
+    for (int row = 0; row < static_cast<int>(ui::kPicturePresets.size()); ++row) {
+        on(ui::kPicturePresets[static_cast<std::size_t>(row)].item,
+           [this, row] { menuPreset_Click(row); });
+    }
+}
+
+void MainForm::setChecked(const char* item, bool checked) {
+    window_->action(QString::fromLatin1(item))->setChecked(checked);
+}
+
+void MainForm::setEnabled(const char* item, bool enabled) {
+    window_->action(QString::fromLatin1(item))->setEnabled(enabled);
+}
+
+void MainForm::Form_Load() {
+    if (services_.instance.previousInstance()) {
+        services_.box.show("Sorry, Tessel is already running!");
+        services_.process.endProgram();
+    }
+    booPaused = false;
+    strReply.clear();
+    intBlocked = 0;
+    if (prefs_.keepHostsFileNotSet(prefsFile())) {
+        firstRunSetup();
+    }
+    prefs_.inputBooKeepHostsFile(prefsFile(), booKeepHostsFile);
+    strPicturePath = prefs_.inputPicturePath(prefsFile());
+    markPicture(ui::markedPreset(strPicturePath, programDirectory()));
+    prefs_.inputHostsPath(prefsFile(), strHostsPath);
+    startListening();
+    hostsTouched_ = true;
+    makeHostsFile();
+    services_.tray.add(platform::TrayPicture::Running, "Tessel");
+    services_.zorder.setTopmost(platform::WindowId::Main, true);
+}
+
+void MainForm::menuExit_Click() {
+    if (booPaused) {
+        menuResume_Click();
+    }
+    deleteHostsFile();
+    removeTrayIcon();
+    services_.process.endProgram();
+}
+
+void MainForm::sessionEnding() {
+    // Before start-up has touched the HOSTS file there is nothing to give back.
+    if (!hostsTouched_) {
+        services_.process.endProgram();
+    }
+    menuExit_Click();
+}
+
+void MainForm::startListening() {
+    responder_.startListening();
+}
+
+void MainForm::makeHostsFile() {
+    hosts_.makeHostsFile(strHostsPath, booKeepHostsFile);
+}
+
+void MainForm::deleteHostsFile() {
+    hosts_.deleteHostsFile(strHostsPath, booKeepHostsFile);
+}
+
+void MainForm::removeTrayIcon() {
+    services_.tray.remove();
+}
+
+}  // namespace tessel::app

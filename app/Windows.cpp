@@ -1,0 +1,139 @@
+#include <QAction>
+
+#include "app/MainForm.h"
+#include "hosts/ListEditor.h"
+#include "ui/Pictures.h"
+
+// The counter displays, the floating counter, the About box and the server-list editor.
+namespace tessel::app {
+
+using platform::WindowId;
+
+namespace {
+
+constexpr std::uint64_t kWideFrom = 100;
+
+QString decimal(std::uint64_t count) {
+    return QString::number(count);
+}
+
+}  // namespace
+
+void MainForm::onBlocked() {
+    ++intBlocked;
+    if (intBlocked == kWideFrom) {
+        loadFloater().widenTextBox();
+    }
+    // Under a burst the displays settle once per pass of the event loop, on the exact count.
+    if (!refreshPending_) {
+        refreshPending_ = true;
+        services_.process.post([this] { refreshCounters(); });
+    }
+}
+
+void MainForm::refreshCounters() {
+    if (!refreshPending_) {
+        return;
+    }
+    refreshPending_ = false;
+    const QString text = decimal(intBlocked);
+    window_->setCounterText(text);
+    loadFloater().setCounterText(text);
+    services_.tray.modifyTip(text.toStdString());
+}
+
+ui::FloaterWindow& MainForm::loadFloater() {
+    if (floater_ == nullptr) {
+        floater_ = new ui::FloaterWindow();
+        floater_->setCounterText(decimal(intBlocked));
+        if (intBlocked >= kWideFrom) {
+            floater_->widenTextBox();
+        }
+        connect(floater_, &ui::FloaterWindow::unloaded, this, &MainForm::uncheckFloaterMenu);
+        services_.zorder.setTopmost(WindowId::Floater, true);
+    }
+    return *floater_;
+}
+
+void MainForm::menuFloater_Click() {
+    if (floater_ == nullptr || !floater_->isVisible()) {
+        loadFloater().show();
+        setChecked("menuFloater", true);
+        return;
+    }
+    floater_->close();
+    setChecked("menuFloater", false);
+}
+
+void MainForm::uncheckFloaterMenu() {
+    setChecked("menuFloater", false);
+}
+
+void MainForm::menuResetCounter_Click() {
+    // Connections counted in this pass still reach the tooltip before the reset.
+    refreshCounters();
+    window_->setCounterText(QStringLiteral("0"));
+    loadFloater().resetToZero();
+    intBlocked = 0;
+}
+
+void MainForm::menuOpen_Click() {
+    window_->show();
+    window_->raise();
+    window_->activateWindow();
+    services_.zorder.setTopmost(WindowId::Main, true);
+}
+
+void MainForm::menuAbout_Click() {
+    services_.zorder.setTopmost(WindowId::Main, false);
+    if (about_ == nullptr) {
+        about_ = new ui::AboutBox(window_->windowIcon());
+    }
+    about_->show();
+    about_->raise();
+    // Everything else keeps working while the box is open.
+    while (about_ != nullptr && about_->isVisible()) {
+        services_.process.processEvents();
+    }
+    services_.zorder.setTopmost(WindowId::Main, true);
+}
+
+void MainForm::menuServers_Click() {
+    if (servers_ != nullptr) {
+        servers_->show();
+        servers_->raise();
+        servers_->activateWindow();
+        return;
+    }
+    services_.zorder.setTopmost(WindowId::Main, false);
+    const auto list = services_.files.readFile(hosts_.listPath());
+    if (!list.ok()) {
+        services_.box.show("Error opening badHosts.dat:\r\n" + list.status.error());
+        services_.zorder.setTopmost(WindowId::Main, true);
+        return;
+    }
+    servers_ = new ui::ServersWindow(window_->windowIcon());
+    servers_->setListText(hosts::loadForEditing(list.bytes));
+    connect(servers_, &ui::ServersWindow::okClicked, this, &MainForm::serversOk);
+    connect(servers_, &ui::ServersWindow::unloaded, this,
+            [this] { services_.zorder.setTopmost(WindowId::Main, true); });
+    servers_->show();
+}
+
+void MainForm::serversOk() {
+    const std::string cleaned = hosts::collapseLineBreaks(servers_->listText());
+    servers_->setListText(cleaned);
+    const auto status = services_.files.writeFile(hosts_.listPath(), hosts::savedList(cleaned));
+    if (!status.ok()) {
+        // The HOSTS file and the window stay as they were; the user may try again.
+        services_.box.show("Error saving badHosts.dat: " + status.error());
+        return;
+    }
+    deleteHostsFile();
+    makeHostsFile();
+    services_.box.show(
+        "Hosts file changed. You must restart your\r\nweb browser for changes to take effect.");
+    servers_->close();
+}
+
+}  // namespace tessel::app

@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tessel::platform {
+
+inline constexpr int kAddressInUseNumber = 10048;
+
+struct ListenError final {
+    int number = 0;  // kAddressInUseNumber when the port is taken
+    std::string description;
+};
+
+// A loopback TCP listener that answers each connection at once with a fixed reply, never reads
+// the request, and closes the connection when the peer's first data arrives. Many connections
+// are served at once; the listener keeps listening while it serves.
+class RedirectListener {
+public:
+    struct Events {
+        // The bytes to send to a newly accepted connection; valid until the next call.
+        std::function<std::string_view()> reply;
+        // A connection's first data arrived and it was closed: one connection served.
+        std::function<void()> served;
+    };
+
+    virtual ~RedirectListener() = default;
+    virtual void setEvents(Events events) = 0;
+    virtual std::optional<ListenError> listen(std::uint16_t port) = 0;
+    // Closes the listener and every open connection; none of them is counted.
+    virtual void close() = 0;
+    virtual bool isListening() const = 0;
+    virtual std::size_t openConnections() const = 0;
+};
+
+}  // namespace tessel::platform

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <optional>
+#include <string>
+#include <utility>
+
+namespace tessel::platform {
+
+// The outcome of a file or socket operation: success, or the platform's description of the failure.
+class [[nodiscard]] Status final {
+public:
+    Status() = default;
+    static Status failure(std::string description) { return Status(std::move(description)); }
+
+    bool ok() const { return !error_.has_value(); }
+    const std::string& error() const { return *error_; }
+
+private:
+    explicit Status(std::string description) : error_(std::move(description)) {}
+    std::optional<std::string> error_;
+};
+
+// Whole-file bytes, or the description of why they could not be read.
+struct [[nodiscard]] ReadResult final {
+    Status status;
+    std::string bytes;
+    bool missing = false;  // the file does not exist (as opposed to existing and unreadable)
+
+    bool ok() const { return status.ok(); }
+};
+
+}  // namespace tessel::platform

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <functional>
+#include <string>
+
+namespace tessel::platform {
+
+enum class WindowId { Main, Floater, Servers, About };
+
+// Whether a window stays above normal windows; nothing else about it changes.
+class ZOrder {
+public:
+    virtual ~ZOrder() = default;
+    virtual void setTopmost(WindowId window, bool topmost) = 0;
+};
+
+enum class TrayPicture { Running, Paused };
+
+// The one notification-area icon. Calls on an icon that is absent are ignored.
+class Tray {
+public:
+    virtual ~Tray() = default;
+    virtual void add(TrayPicture picture, const std::string& tip) = 0;
+    virtual void modifyTip(const std::string& tip) = 0;
+    virtual void setPicture(TrayPicture picture) = 0;
+    virtual void remove() = 0;
+
+    // Raised by a left double-click on the icon.
+    std::function<void()> onOpen;
+};
+
+}  // namespace tessel::platform

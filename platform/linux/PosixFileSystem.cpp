@@ -1,0 +1,191 @@
+#include "platform/linux/PosixFileSystem.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace tessel::platform {
+namespace {
+
+Status errnoStatus(int error) {
+    return Status::failure(std::strerror(error));
+}
+
+class Fd final {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+    // Closing reports the last deferred write error (NFS, quota).
+    int release() {
+        const int result = ::close(fd_);
+        fd_ = -1;
+        return result;
+    }
+
+private:
+    int fd_;
+};
+
+Status writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return errnoStatus(errno);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+std::string directoryOf(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// A file that cannot be renamed over (a bind mount answers EBUSY) is rewritten in place, but only
+// once the whole new content is ready in memory.
+Status writeInPlace(const std::string& path, std::string_view bytes) {
+    Fd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        return errnoStatus(errno);
+    }
+    if (::ftruncate(fd.get(), 0) != 0) {
+        return errnoStatus(errno);
+    }
+    if (Status status = writeAll(fd.get(), bytes); !status.ok()) {
+        return status;
+    }
+    if (fd.release() != 0) {
+        return errnoStatus(errno);
+    }
+    return {};
+}
+
+Status writeTemporary(int fd, const struct stat* target, std::string_view bytes) {
+    if (target != nullptr) {
+        // Keep the target's owner and permissions; a non-root owner change may fail harmlessly.
+        if (::fchown(fd, target->st_uid, target->st_gid) != 0 && errno != EPERM) {
+            return errnoStatus(errno);
+        }
+        if (::fchmod(fd, target->st_mode & 07777) != 0) {
+            return errnoStatus(errno);
+        }
+    }
+    if (Status status = writeAll(fd, bytes); !status.ok()) {
+        return status;
+    }
+    if (::fdatasync(fd) != 0) {
+        return errnoStatus(errno);
+    }
+    return {};
+}
+
+}  // namespace
+
+ReadResult PosixFileSystem::readFile(const std::string& path) {
+    ReadResult result;
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (fd.get() < 0) {
+        result.missing = errno == ENOENT;
+        result.status = errnoStatus(errno);
+        return result;
+    }
+    struct stat info {};
+    if (::fstat(fd.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
+        result.status = errnoStatus(EISDIR);
+        return result;
+    }
+    if (info.st_size > 0) {
+        result.bytes.reserve(static_cast<std::size_t>(info.st_size));
+    }
+    char buffer[1 << 16];
+    for (;;) {
+        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            // A file that cannot be read whole is never mistaken for a short or empty one.
+            result.status = errnoStatus(errno);
+            result.bytes.clear();
+            return result;
+        }
+        if (got == 0) {
+            break;
+        }
+        result.bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    return result;
+}
+
+Status PosixFileSystem::writeFile(const std::string& path, std::string_view bytes) {
+    struct stat target {};
+    const bool exists = ::stat(path.c_str(), &target) == 0;
+    if (exists && S_ISDIR(target.st_mode)) {
+        return errnoStatus(EISDIR);
+    }
+    std::string temporary = directoryOf(path) + "/.tessel-XXXXXX";
+    Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.get() < 0) {
+        // A directory we may not create in can still hold a file we may write.
+        if (errno == EACCES && exists) {
+            return writeInPlace(path, bytes);
+        }
+        return errnoStatus(errno);
+    }
+    Status status = writeTemporary(fd.get(), exists ? &target : nullptr, bytes);
+    if (status.ok() && fd.release() != 0) {
+        status = errnoStatus(errno);
+    }
+    if (!status.ok()) {
+        ::unlink(temporary.c_str());
+        return status;
+    }
+    if (::rename(temporary.c_str(), path.c_str()) == 0) {
+        return {};
+    }
+    const int renameError = errno;
+    ::unlink(temporary.c_str());
+    if (renameError == EBUSY || renameError == EXDEV) {
+        return writeInPlace(path, bytes);
+    }
+    return errnoStatus(renameError);
+}
+
+Status PosixFileSystem::removeFile(const std::string& path) {
+    if (::unlink(path.c_str()) != 0) {
+        return errnoStatus(errno);
+    }
+    return {};
+}
+
+bool PosixFileSystem::fileExists(const std::string& path) {
+    if (path.empty()) {
+        return false;
+    }
+    const auto slash = path.rfind('/');
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    if (name.empty() || name.front() == '.') {
+        return false;
+    }
+    struct stat info {};
+    return ::stat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+}  // namespace tessel::platform

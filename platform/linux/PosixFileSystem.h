@@ -1,0 +1,15 @@
+#pragma once
+
+#include "platform/FileSystem.h"
+
+namespace tessel::platform {
+
+class PosixFileSystem final : public FileSystem {
+public:
+    ReadResult readFile(const std::string& path) override;
+    Status writeFile(const std::string& path, std::string_view bytes) override;
+    Status removeFile(const std::string& path) override;
+    bool fileExists(const std::string& path) override;
+};
+
+}  // namespace tessel::platform

@@ -1,0 +1,54 @@
+#include "platform/linux/SignalBridge.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <QSocketNotifier>
+#include <csignal>
+
+namespace tessel::platform {
+namespace {
+
+int pipeFds[2] = {-1, -1};
+
+extern "C" void onSignal(int) {
+    const int saved = errno;
+    const char byte = 1;
+    [[maybe_unused]] const ssize_t ignored = ::write(pipeFds[1], &byte, 1);
+    errno = saved;
+}
+
+}  // namespace
+
+SignalBridge::SignalBridge(std::function<void()> handler, QObject* parent)
+    : QObject(parent), onSignal_(std::move(handler)) {
+    if (pipeFds[0] < 0 && ::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+        return;
+    }
+    notifier_ = std::make_unique<QSocketNotifier>(pipeFds[0], QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, [this] {
+        char buffer[64];
+        while (::read(pipeFds[0], buffer, sizeof buffer) > 0) {
+        }
+        if (onSignal_) {
+            onSignal_();
+        }
+    });
+    struct sigaction action {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+SignalBridge::~SignalBridge() {
+    struct sigaction action {};
+    action.sa_handler = SIG_DFL;
+    for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
+        ::sigaction(signal, &action, nullptr);
+    }
+}
+
+}  // namespace tessel::platform

@@ -1,0 +1,37 @@
+#include "platform/qt/QtFilePicker.h"
+
+#include <QFileDialog>
+#include <QFileInfo>
+
+#include "platform/qt/Text.h"
+
+namespace tessel::platform {
+namespace {
+
+// "All Files (*.*)|*.*" pairs a description with its patterns; Qt wants "All Files (*)".
+QString nameFilter(const std::string& filter) {
+    const auto bar = filter.find('|');
+    QString description = toDisplay(filter.substr(0, bar));
+    description.replace(QStringLiteral("*.*"), QStringLiteral("*"));
+    return description;
+}
+
+}  // namespace
+
+PickResult QtFilePicker::pick(const PickRequest& request) {
+    QFileDialog dialog;
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setNameFilter(nameFilter(request.filter));
+    const QFileInfo init(toPath(request.initDir));
+    dialog.setDirectory(init.isDir() ? init.absoluteFilePath() : init.absolutePath());
+    if (!request.fileName.empty()) {
+        dialog.selectFile(toPath(request.fileName));
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
+        return {PickResult::Kind::Cancelled, {}};
+    }
+    return {PickResult::Kind::Chosen, fromPath(dialog.selectedFiles().constFirst())};
+}
+
+}  // namespace tessel::platform

@@ -1,0 +1,12 @@
+#pragma once
+
+#include "platform/FileDialog.h"
+
+namespace tessel::platform {
+
+class QtFilePicker final : public FilePicker {
+public:
+    PickResult pick(const PickRequest& request) override;
+};
+
+}  // namespace tessel::platform

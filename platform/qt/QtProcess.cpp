@@ -1,0 +1,30 @@
+#include "platform/qt/QtProcess.h"
+
+#include <QCoreApplication>
+#include <QTimer>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/qt/Text.h"
+
+namespace tessel::platform {
+
+std::string QtProcess::programDirectory() const {
+    return fromPath(QCoreApplication::applicationDirPath());
+}
+
+void QtProcess::processEvents() {
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtProcess::post(std::function<void()> fn) {
+    QTimer::singleShot(0, QCoreApplication::instance(), std::move(fn));
+}
+
+void QtProcess::endProgram() {
+    // No window gets a close event and no destructor runs: the program stops here.
+    std::fflush(nullptr);
+    std::_Exit(EXIT_SUCCESS);
+}
+
+}  // namespace tessel::platform

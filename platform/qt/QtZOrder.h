@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QPointer>
+#include <QWidget>
+#include <array>
+#include <functional>
+
+#include "platform/Window.h"
+
+namespace tessel::platform {
+
+class QtZOrder final : public ZOrder {
+public:
+    void bind(WindowId window, QWidget* widget);
+    void setTopmost(WindowId window, bool topmost) override;
+
+    // Finds windows that come and go (the floating counter) when they were not bound.
+    std::function<QWidget*(WindowId)> resolve;
+
+private:
+    std::array<QPointer<QWidget>, 4> windows_;
+};
+
+}  // namespace tessel::platform

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/Listener.h"
+#include "platform/MessageBox.h"
+#include "platform/Process.h"
+
+namespace tessel::responder {
+
+// Owns the port: answers every connection with the reply for the current picture and reports each
+// connection served. The reply is rebuilt only when the picture changes.
+class Responder final {
+public:
+    struct Hooks {
+        std::function<const std::string&()> picturePath;
+        std::function<void()> blocked;
+    };
+
+    Responder(platform::RedirectListener& listener, platform::MessageBox& box,
+              platform::Process& process, std::uint16_t port, Hooks hooks);
+
+    // Returns only once the port listens; any failure is reported and ends the program.
+    void startListening();
+    // Closes the listener and every connection not yet counted.
+    void close();
+    bool isListening() const;
+
+private:
+    std::string_view reply();
+
+    platform::RedirectListener& listener_;
+    platform::MessageBox& box_;
+    platform::Process& process_;
+    std::uint16_t port_;
+    Hooks hooks_;
+    std::string replyPath_;
+    std::string reply_;
+    bool built_ = false;
+};
+
+}  // namespace tessel::responder

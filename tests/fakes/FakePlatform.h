@@ -1,0 +1,234 @@
+#pragma once
+
+// Scripted stand-ins for the platform services, so the program's logic runs in tests without a
+// desktop, a real HOSTS file or a real port.
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/FileDialog.h"
+#include "platform/FileSystem.h"
+#include "platform/Listener.h"
+#include "platform/MessageBox.h"
+#include "platform/Process.h"
+#include "platform/Window.h"
+
+namespace tessel::fakes {
+
+using namespace tessel::platform;
+
+// Thrown where the real program would stop, so a test sees the end without being killed.
+struct ProgramEnded final : std::runtime_error {
+    ProgramEnded() : std::runtime_error("program ended") {}
+};
+
+struct ShownBox final {
+    std::string prompt;
+    Buttons buttons;
+    Icon icon;
+    std::string title;
+};
+
+class FakeMessageBox final : public MessageBox {
+public:
+    std::vector<ShownBox> shown;
+    std::deque<Answer> answers;  // next answers; when empty, Ok / Yes by the box's first button
+    std::function<void()> whileShown;
+
+    Answer show(const std::string& prompt, Buttons buttons, Icon icon,
+                const std::string& title) override {
+        shown.push_back({prompt, buttons, icon, title});
+        if (whileShown) {
+            whileShown();
+        }
+        if (!answers.empty()) {
+            const Answer answer = answers.front();
+            answers.pop_front();
+            return answer;
+        }
+        return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::Yes;
+    }
+    std::vector<std::string> prompts() const {
+        std::vector<std::string> result;
+        for (const auto& box : shown) {
+            result.push_back(box.prompt);
+        }
+        return result;
+    }
+};
+
+class FakePicker final : public FilePicker {
+public:
+    std::vector<PickRequest> requests;
+    std::deque<PickResult> results;  // when empty, the dialog is cancelled
+
+    PickResult pick(const PickRequest& request) override {
+        requests.push_back(request);
+        if (results.empty()) {
+            return {PickResult::Kind::Cancelled, {}};
+        }
+        PickResult result = results.front();
+        results.pop_front();
+        return result;
+    }
+};
+
+// Files in memory, with failures injected per path and operation.
+class MemoryFileSystem final : public FileSystem {
+public:
+    std::map<std::string, std::string> files;
+    std::set<std::string> hidden;
+    std::set<std::string> failRead, failWrite, failRemove;
+    int writes = 0;
+
+    ReadResult readFile(const std::string& path) override {
+        ReadResult result;
+        if (failRead.count(path) != 0) {
+            result.status = Status::failure("Permission denied");
+        } else if (auto it = files.find(path); it == files.end()) {
+            result.missing = true;
+            result.status = Status::failure("No such file or directory");
+        } else {
+            result.bytes = it->second;
+        }
+        return result;
+    }
+    Status writeFile(const std::string& path, std::string_view bytes) override {
+        if (failWrite.count(path) != 0 || path.empty()) {
+            return Status::failure("No space left on device");
+        }
+        ++writes;
+        files[path] = std::string(bytes);
+        return {};
+    }
+    Status removeFile(const std::string& path) override {
+        if (failRemove.count(path) != 0) {
+            return Status::failure("Permission denied");
+        }
+        if (files.erase(path) == 0) {
+            return Status::failure("No such file or directory");
+        }
+        return {};
+    }
+    bool fileExists(const std::string& path) override {
+        return files.count(path) != 0 && hidden.count(path) == 0;
+    }
+};
+
+class FakeProcess final : public Process {
+public:
+    std::string directory = "/opt/tessel";
+    std::deque<std::function<void()>> posted;
+    std::function<void()> onProcessEvents;
+    int ended = 0;
+
+    std::string programDirectory() const override { return directory; }
+    void processEvents() override {
+        runPosted();
+        if (onProcessEvents) {
+            onProcessEvents();
+        }
+    }
+    void post(std::function<void()> fn) override { posted.push_back(std::move(fn)); }
+    [[noreturn]] void endProgram() override {
+        ++ended;
+        throw ProgramEnded();
+    }
+    void runPosted() {
+        while (!posted.empty()) {
+            auto fn = std::move(posted.front());
+            posted.pop_front();
+            fn();
+        }
+    }
+};
+
+class FakeInstance final : public SingleInstance {
+public:
+    bool running = false;
+    bool previousInstance() override { return running; }
+};
+
+class FakeZOrder final : public ZOrder {
+public:
+    std::vector<std::pair<WindowId, bool>> calls;
+    std::map<WindowId, bool> topmost;
+    void setTopmost(WindowId window, bool on) override {
+        calls.emplace_back(window, on);
+        topmost[window] = on;
+    }
+};
+
+class FakeTray final : public Tray {
+public:
+    bool present = false;
+    TrayPicture picture = TrayPicture::Running;
+    std::string tip;
+    std::vector<std::string> log;
+
+    void add(TrayPicture p, const std::string& t) override {
+        present = true;
+        picture = p;
+        tip = t;
+        log.push_back("add");
+    }
+    void modifyTip(const std::string& t) override {
+        if (present) {
+            tip = t;
+        }
+        log.push_back("tip " + t);
+    }
+    void setPicture(TrayPicture p) override {
+        if (present) {
+            picture = p;
+        }
+        log.push_back(p == TrayPicture::Running ? "running" : "paused");
+    }
+    void remove() override {
+        present = false;
+        log.push_back("remove");
+    }
+};
+
+class FakeListener final : public RedirectListener {
+public:
+    Events events;
+    bool listening = false;
+    std::vector<std::uint16_t> ports;
+    std::deque<ListenError> failures;
+    std::size_t open = 0;
+    int closes = 0;
+
+    void setEvents(Events e) override { events = std::move(e); }
+    std::optional<ListenError> listen(std::uint16_t port) override {
+        ports.push_back(port);
+        if (!failures.empty()) {
+            ListenError error = failures.front();
+            failures.pop_front();
+            return error;
+        }
+        listening = true;
+        return std::nullopt;
+    }
+    void close() override {
+        ++closes;
+        listening = false;
+        open = 0;
+    }
+    bool isListening() const override { return listening; }
+    std::size_t openConnections() const override { return open; }
+
+    // A browser connects and sends its request: returns the reply it was sent.
+    std::string connectAndSend() {
+        std::string reply(events.reply());
+        events.served();
+        return reply;
+    }
+};
+
+}  // namespace tessel::fakes

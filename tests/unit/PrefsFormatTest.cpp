@@ -1,0 +1,10 @@
+#include <gtest/gtest.h>
+
+#include "prefs/PrefsFormat.h"
+
+using namespace tessel::prefs;
+
+TEST(PrefsFormat, DefaultFileHasFiveCrLfLines) {
+    EXPECT_EQ(defaultPrefs("/opt/t"),
+              "/opt/t/data/Tessel.gif\r\n/etc/hosts\r\n80\r\n80\r\nkeepHostsFile: NotSet\r\n");
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QWidget>
+
+class QLineEdit;
+
+namespace tessel::ui {
+
+// The floating counter: a small tool window showing the count in large digits. It is destroyed
+// when closed (unloaded) and emits `unloaded` then.
+class FloaterWindow final : public QWidget {
+    Q_OBJECT
+public:
+    explicit FloaterWindow(QWidget* parent = nullptr);
+    ~FloaterWindow() override;
+
+    QLineEdit* counter() const;
+    void setCounterText(const QString& text);
+    void widenTextBox();
+    void resetToZero();
+
+signals:
+    void unloaded();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    QLineEdit* counter_ = nullptr;
+    QLineEdit* hidden_ = nullptr;
+};
+
+}  // namespace tessel::ui
