@@ -44,7 +44,8 @@ void MainForm::markPicture(int row) {
 }
 
 void MainForm::menuPreset_Click(int row) {
-    strPicturePath = programDirectory() + ui::kPicturePresets.at(static_cast<std::size_t>(row)).written;
+    strPicturePath =
+        programDirectory() + ui::kPicturePresets.at(static_cast<std::size_t>(row)).written;
     prefs_.outputPicturePath(strPicturePath, prefsFile());
     markPicture(row);
 }
@@ -83,16 +84,15 @@ void MainForm::menuAdvHosts_Click() {
 
 void MainForm::menuKeepReplace_Click() {
     const char* question =
-        booKeepHostsFile
-            ? "The current setting is set to keep the existing HOSTS file. This\r\n"
-              "is only recommended if you have a custom HOSTS file you would like\r\n"
-              "Tessel to keep when it is not running. Would you like Tessel to\r\n"
-              "continue to keep your custom HOSTS file when it isn't running?"
-            : "The current setting is set to replace the HOSTS file. This\r\n"
-              "is usually safe for the computer, unless you have a custom\r\n"
-              "HOSTS file you would like to use when Tessel is not running.\r\n"
-              "Would you like Tessel to keep your custom HOSTS file when it\r\n"
-              "isn't running?";
+        booKeepHostsFile ? "The current setting is set to keep the existing HOSTS file. This\r\n"
+                           "is only recommended if you have a custom HOSTS file you would like\r\n"
+                           "Tessel to keep when it is not running. Would you like Tessel to\r\n"
+                           "continue to keep your custom HOSTS file when it isn't running?"
+                         : "The current setting is set to replace the HOSTS file. This\r\n"
+                           "is usually safe for the computer, unless you have a custom\r\n"
+                           "HOSTS file you would like to use when Tessel is not running.\r\n"
+                           "Would you like Tessel to keep your custom HOSTS file when it\r\n"
+                           "isn't running?";
     const Answer answer = services_.box.show(question, Buttons::YesNoCancel);
     if (!booKeepHostsFile && answer == Answer::Yes) {
         prefs_.outputBooKeepHostsFile(true, prefsFile(), booKeepHostsFile);

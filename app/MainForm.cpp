@@ -13,8 +13,9 @@ MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window, st
       prefs_(services.box, services.files, services.process, [this] { removeTrayIcon(); }),
       hosts_(services.box, services.files, services.process,
              [this] { prefs_.recreatePrefsFile(prefsFile()); }),
-      responder_(services.listener, services.box, services.process, port,
-                 {[this]() -> const std::string& { return strPicturePath; }, [this] { onBlocked(); }}),
+      responder_(
+          services.listener, services.box, services.process, port,
+          {[this]() -> const std::string& { return strPicturePath; }, [this] { onBlocked(); }}),
       hostsDialog_(services.picker),
       pictureDialog_(services.picker) {
     services_.tray.onOpen = [this] { menuOpen_Click(); };

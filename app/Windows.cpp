@@ -49,7 +49,11 @@ ui::FloaterWindow& MainForm::loadFloater() {
         if (intBlocked >= kWideFrom) {
             floater_->widenTextBox();
         }
-        connect(floater_, &ui::FloaterWindow::unloaded, this, &MainForm::uncheckFloaterMenu);
+        // A closed window is gone at once, even before Qt deletes it.
+        connect(floater_, &ui::FloaterWindow::unloaded, this, [this] {
+            floater_ = nullptr;
+            uncheckFloaterMenu();
+        });
         services_.zorder.setTopmost(WindowId::Floater, true);
     }
     return *floater_;
@@ -86,7 +90,8 @@ void MainForm::menuOpen_Click() {
 
 void MainForm::menuAbout_Click() {
     services_.zorder.setTopmost(WindowId::Main, false);
-    if (about_ == nullptr) {
+    // A box closed earlier may still await deletion; only an open one is shown again.
+    if (about_ == nullptr || !about_->isVisible()) {
         about_ = new ui::AboutBox(window_->windowIcon());
     }
     about_->show();
@@ -115,8 +120,10 @@ void MainForm::menuServers_Click() {
     servers_ = new ui::ServersWindow(window_->windowIcon());
     servers_->setListText(hosts::loadForEditing(list.bytes));
     connect(servers_, &ui::ServersWindow::okClicked, this, &MainForm::serversOk);
-    connect(servers_, &ui::ServersWindow::unloaded, this,
-            [this] { services_.zorder.setTopmost(WindowId::Main, true); });
+    connect(servers_, &ui::ServersWindow::unloaded, this, [this] {
+        servers_ = nullptr;
+        services_.zorder.setTopmost(WindowId::Main, true);
+    });
     servers_->show();
 }
 

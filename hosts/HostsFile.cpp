@@ -6,7 +6,10 @@ namespace tessel::hosts {
 
 HostsFile::HostsFile(platform::MessageBox& box, platform::FileSystem& files,
                      platform::Process& process, std::function<void()> recreatePrefsFile)
-    : box_(box), files_(files), process_(process), recreatePrefsFile_(std::move(recreatePrefsFile)) {}
+    : box_(box),
+      files_(files),
+      process_(process),
+      recreatePrefsFile_(std::move(recreatePrefsFile)) {}
 
 std::string HostsFile::listPath() const {
     return process_.programDirectory() + "/data/badHosts.dat";
@@ -40,10 +43,11 @@ void HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
     if (status.ok()) {
         return;
     }
-    const auto answer = box_.show("Error creating HOSTS file: " + status.error() +
-                                      ".\r\nYou either need to change your HOSTS path, or prefs.dat "
-                                      "could\r\nbe corrupted. Do you want to recreate prefs.dat?",
-                                  platform::Buttons::YesNo);
+    const auto answer =
+        box_.show("Error creating HOSTS file: " + status.error() +
+                      ".\r\nYou either need to change your HOSTS path, or prefs.dat "
+                      "could\r\nbe corrupted. Do you want to recreate prefs.dat?",
+                  platform::Buttons::YesNo);
     if (answer == platform::Answer::Yes && recreatePrefsFile_) {
         recreatePrefsFile_();
     }

@@ -25,7 +25,8 @@ public:
     void outputHostsPath(const std::string& hostsPath, const std::string& prefsFile);
     void outputBooKeepHostsFile(bool keep, const std::string& prefsFile, bool& booKeepHostsFile);
 
-    // Writes the defaults, then tells the user and ends the program; returns only when writing failed.
+    // Writes the defaults, then tells the user and ends the program; returns only when writing
+    // failed.
     void recreatePrefsFile(const std::string& prefsFile);
 
 private:

@@ -42,8 +42,8 @@ std::string keepLine(bool keep) {
 }
 
 std::string defaultPrefs(const std::string& programDirectory) {
-    return defaultPicturePath(programDirectory) + "\r\n" + kDefaultHostsPath +
-           "\r\n80\r\n80\r\n" + std::string(kKeepKey) + "NotSet\r\n";
+    return defaultPicturePath(programDirectory) + "\r\n" + kDefaultHostsPath + "\r\n80\r\n80\r\n" +
+           std::string(kKeepKey) + "NotSet\r\n";
 }
 
 std::optional<std::string> rewriteLine(std::string_view bytes, int line, std::string_view text) {

@@ -5,7 +5,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <cstring>
+#include <fstream>
 
 namespace tessel::platform {
 namespace {
@@ -77,6 +80,30 @@ Status writeInPlace(const std::string& path, std::string_view bytes) {
     return {};
 }
 
+// The process umask, read without changing it: umask() would set it for every thread for a moment.
+mode_t currentUmask() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("Umask:")) {
+            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
+        }
+    }
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+// Where the bytes go: a symbolic link (/etc/hosts is one on some distributions) stays a link and
+// its target is replaced; renaming over the link itself would turn it into a plain file.
+std::string writeTarget(const std::string& path) {
+    struct stat link {};
+    if (::lstat(path.c_str(), &link) != 0 || !S_ISLNK(link.st_mode)) {
+        return path;
+    }
+    char resolved[PATH_MAX];
+    return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
+}
+
 Status writeTemporary(int fd, const struct stat* target, std::string_view bytes) {
     if (target != nullptr) {
         // Keep the target's owner and permissions; a non-root owner change may fail harmlessly.
@@ -86,6 +113,10 @@ Status writeTemporary(int fd, const struct stat* target, std::string_view bytes)
         if (::fchmod(fd, target->st_mode & 07777) != 0) {
             return errnoStatus(errno);
         }
+    } else if (::fchmod(fd, 0666 & ~currentUmask()) != 0) {
+        // mkostemp makes the file 0600; a new HOSTS file must be readable by every user's
+        // resolver, as one made by open() would be.
+        return errnoStatus(errno);
     }
     if (Status status = writeAll(fd, bytes); !status.ok()) {
         return status;
@@ -94,6 +125,40 @@ Status writeTemporary(int fd, const struct stat* target, std::string_view bytes)
         return errnoStatus(errno);
     }
     return {};
+}
+
+Status replaceFile(const std::string& path, std::string_view bytes) {
+    struct stat target {};
+    const bool exists = ::stat(path.c_str(), &target) == 0;
+    if (exists && S_ISDIR(target.st_mode)) {
+        return errnoStatus(EISDIR);
+    }
+    std::string temporary = directoryOf(path) + "/.tessel-XXXXXX";
+    Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (fd.get() < 0) {
+        // A directory we may not create in can still hold a file we may write.
+        if (errno == EACCES && exists) {
+            return writeInPlace(path, bytes);
+        }
+        return errnoStatus(errno);
+    }
+    Status status = writeTemporary(fd.get(), exists ? &target : nullptr, bytes);
+    if (status.ok() && fd.release() != 0) {
+        status = errnoStatus(errno);
+    }
+    if (!status.ok()) {
+        ::unlink(temporary.c_str());
+        return status;
+    }
+    if (::rename(temporary.c_str(), path.c_str()) == 0) {
+        return {};
+    }
+    const int renameError = errno;
+    ::unlink(temporary.c_str());
+    if (renameError == EBUSY || renameError == EXDEV) {
+        return writeInPlace(path, bytes);
+    }
+    return errnoStatus(renameError);
 }
 
 }  // namespace
@@ -135,37 +200,7 @@ ReadResult PosixFileSystem::readFile(const std::string& path) {
 }
 
 Status PosixFileSystem::writeFile(const std::string& path, std::string_view bytes) {
-    struct stat target {};
-    const bool exists = ::stat(path.c_str(), &target) == 0;
-    if (exists && S_ISDIR(target.st_mode)) {
-        return errnoStatus(EISDIR);
-    }
-    std::string temporary = directoryOf(path) + "/.tessel-XXXXXX";
-    Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
-    if (fd.get() < 0) {
-        // A directory we may not create in can still hold a file we may write.
-        if (errno == EACCES && exists) {
-            return writeInPlace(path, bytes);
-        }
-        return errnoStatus(errno);
-    }
-    Status status = writeTemporary(fd.get(), exists ? &target : nullptr, bytes);
-    if (status.ok() && fd.release() != 0) {
-        status = errnoStatus(errno);
-    }
-    if (!status.ok()) {
-        ::unlink(temporary.c_str());
-        return status;
-    }
-    if (::rename(temporary.c_str(), path.c_str()) == 0) {
-        return {};
-    }
-    const int renameError = errno;
-    ::unlink(temporary.c_str());
-    if (renameError == EBUSY || renameError == EXDEV) {
-        return writeInPlace(path, bytes);
-    }
-    return errnoStatus(renameError);
+    return replaceFile(writeTarget(path), bytes);
 }
 
 Status PosixFileSystem::removeFile(const std::string& path) {

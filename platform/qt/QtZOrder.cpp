@@ -15,7 +15,8 @@ void QtZOrder::setTopmost(WindowId window, bool topmost) {
         widget->windowFlags().testFlag(Qt::WindowStaysOnTopHint) == topmost) {
         return;
     }
-    // Changing a window flag re-creates the native window and hides it; only the z-order may change.
+    // Changing a window flag re-creates the native window and hides it; only the z-order may
+    // change.
     const bool visible = widget->isVisible();
     const QRect geometry = widget->geometry();
     widget->setWindowFlag(Qt::WindowStaysOnTopHint, topmost);

@@ -205,8 +205,13 @@ public:
     int closes = 0;
 
     void setEvents(Events e) override { events = std::move(e); }
+    std::function<void()> onListen;
+
     std::optional<ListenError> listen(std::uint16_t port) override {
         ports.push_back(port);
+        if (onListen) {
+            onListen();
+        }
         if (!failures.empty()) {
             ListenError error = failures.front();
             failures.pop_front();

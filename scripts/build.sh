@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour of the tree: build.sh [release|asan] [build dir]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+flavour=${1:-release}
+dir=${2:-$root/build}
+jobs=$(nproc)
+
+case "$flavour" in
+    release) options=(-DCMAKE_BUILD_TYPE=Release) ;;
+    asan) options=(-DCMAKE_BUILD_TYPE=Debug -DTESSEL_SANITIZE=ON -DTESSEL_BENCH=OFF) ;;
+    fuzz) options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSEL_FUZZ=ON -DTESSEL_TESTS=OFF
+                   -DTESSEL_BENCH=OFF -DCMAKE_CXX_COMPILER=clang++) ;;
+    *) echo "unknown flavour: $flavour" >&2; exit 2 ;;
+esac
+cmake -S "$root" -B "$dir" "${options[@]}" >/dev/null
+cmake --build "$dir" -j"$jobs"

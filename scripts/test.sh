@@ -1,0 +1,19 @@
+#!/usr/bin/env bash
+# Sets up, builds and runs every test: the release build, then the whole suite again under
+# AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, then short fuzzing runs.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh"
+
+"$root/scripts/check-format.sh"
+
+"$root/scripts/build.sh" release "$root/build"
+(cd "$root/build" && ctest --output-on-failure -j2 --timeout 600)
+
+"$root/scripts/build.sh" asan "$root/build-asan"
+(cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2 --timeout 900)
+
+if [ -d "$root/fuzz" ]; then
+    "$root/scripts/build.sh" fuzz "$root/build-fuzz"
+    "$root/scripts/fuzz.sh" "$root/build-fuzz" 20
+fi

@@ -1,0 +1,112 @@
+#include <QCoreApplication>
+#include <QLineEdit>
+
+#include "Harness.h"
+
+using namespace tessel;
+using namespace tessel::testing;
+
+TEST(Counter, EachServedConnectionCountsAndTheDisplaysSettleOnTheCount) {
+    Harness h;
+    ASSERT_FALSE(h.load());
+    const std::string reply = h.listener.connectAndSend();
+    EXPECT_TRUE(reply.starts_with("HTTP/1.0 302 Moved Temporarily\r\n"));
+    EXPECT_NE(reply.find("Location: file:///opt/tessel/data/Tessel.gif\r\n"), std::string::npos);
+    EXPECT_EQ(h.form->intBlocked, 1U);
+    h.process.runPosted();
+    EXPECT_EQ(h.form->window().counter()->text(), "1");
+    EXPECT_EQ(h.tray.tip, "1");
+    ASSERT_NE(h.form->floater(), nullptr) << "the hidden floating counter is kept current";
+    EXPECT_FALSE(h.form->floater()->isVisible());
+    EXPECT_EQ(h.form->floater()->counter()->text(), "1");
+}
+
+TEST(Counter, ABurstRefreshesTheDisplaysOncePerPass) {
+    Harness h;
+    ASSERT_FALSE(h.load());
+    for (int i = 0; i < 500; ++i) {
+        h.listener.connectAndSend();
+    }
+    EXPECT_EQ(h.process.posted.size(), 1U);
+    h.process.runPosted();
+    EXPECT_EQ(h.tray.tip, "500");
+    EXPECT_EQ(h.form->window().counter()->text(), "500");
+}
+
+TEST(Counter, WidensTheFloatingCounterExactlyOnceAtOneHundred) {
+    Harness h;
+    ASSERT_FALSE(h.load());
+    h.block(99);
+    const int narrow = h.form->floater()->counter()->width();
+    h.block(1);
+    const int wide = h.form->floater()->counter()->width();
+    EXPECT_GT(wide, narrow);
+    h.trigger("menuResetCounter");
+    h.block(100);
+    EXPECT_EQ(h.form->floater()->counter()->width(), wide) << "stays wide after a reset";
+}
+
+TEST(Counter, AFloaterOpenedAfterNinetyNineOpensWide) {
+    Harness h;
+    ASSERT_FALSE(h.load());
+    h.block(5);
+    const int narrow = h.form->floater()->counter()->width();
+    h.form->floater()->close();
+    h.block(150);
+    h.form->floater()->close();
+    h.trigger("menuFloater");
+    EXPECT_GT(h.form->floater()->counter()->width(), narrow);
+    EXPECT_EQ(h.form->floater()->counter()->text(), "155");
+}
+
+TEST(Counter, ResetZeroesBothBoxesAndLeavesTheTooltip) {
+    Harness h;
+    ASSERT_FALSE(h.load());
+    h.block(7);
+    h.listener.connectAndSend();  // counted, not yet displayed
+    h.trigger("menuResetCounter2");
+    EXPECT_EQ(h.form->intBlocked, 0U);
+    EXPECT_EQ(h.form->window().counter()->text(), "0");
+    EXPECT_EQ(h.form->floater()->counter()->text(), "0");
+    EXPECT_EQ(h.tray.tip, "8");
+    h.block(1);
+    EXPECT_EQ(h.tray.tip, "1");
+}
+
+TEST(Counter, CountsPastSixteenBits) {
+    Harness h;
+    ASSERT_FALSE(h.load());
+    h.form->intBlocked = 32767;
+    h.block(2);
+    EXPECT_EQ(h.tray.tip, "32769");
+}
+
+TEST(Floater, CheckMarkFollowsTheWindowFromEitherMenu) {
+    Harness h;
+    ASSERT_FALSE(h.load());
+    h.trigger("menuFloater2");
+    ASSERT_NE(h.form->floater(), nullptr);
+    EXPECT_TRUE(h.form->floater()->isVisible());
+    EXPECT_TRUE(h.checked("menuFloater"));
+    EXPECT_FALSE(h.checked("menuFloater2"));
+    EXPECT_EQ(h.zorder.topmost[platform::WindowId::Floater], true);
+    h.form->floater()->close();  // its own close box
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(h.checked("menuFloater"));
+    h.trigger("menuFloater");
+    EXPECT_TRUE(h.checked("menuFloater"));
+    h.trigger("menuFloater");
+    EXPECT_FALSE(h.checked("menuFloater"));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(h.form->floater(), nullptr);
+}
+
+TEST(Floater, OpensWithTheCurrentCount) {
+    Harness h;
+    ASSERT_FALSE(h.load());
+    h.block(12);
+    h.form->floater()->close();
+    QCoreApplication::processEvents();
+    h.trigger("menuFloater");
+    EXPECT_EQ(h.form->floater()->counter()->text(), "12");
+}

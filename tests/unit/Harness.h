@@ -1,0 +1,81 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <memory>
+
+#include "app/MainForm.h"
+#include "fakes/FakePlatform.h"
+
+namespace tessel::testing {
+
+inline const std::string kDir = "/opt/tessel";
+inline const std::string kPrefs = kDir + "/data/prefs.dat";
+inline const std::string kList = kDir + "/data/badHosts.dat";
+inline const std::string kHosts = "/etc/hosts";
+
+inline std::string prefsText(const std::string& keep,
+                             const std::string& picture = kDir + "/data/Tessel.gif",
+                             const std::string& hosts = kHosts) {
+    return picture + "\r\n" + hosts + "\r\n80\r\n80\r\nkeepHostsFile: " + keep + "\r\n";
+}
+
+// frmMain with every platform service scripted.
+class Harness {
+public:
+    fakes::FakeMessageBox box;
+    fakes::FakePicker picker;
+    fakes::MemoryFileSystem files;
+    fakes::FakeProcess process;
+    fakes::FakeInstance instance;
+    fakes::FakeZOrder zorder;
+    fakes::FakeTray tray;
+    fakes::FakeListener listener;
+    std::unique_ptr<app::MainForm> form;
+
+    explicit Harness(const std::string& keep = "False") {
+        process.directory = kDir;
+        files.files[kList] = "ads.example.com\r\nbanner.example.net\r\n";
+        files.files[kPrefs] = prefsText(keep);
+        form = std::make_unique<app::MainForm>(
+            app::Services{box, picker, files, process, instance, zorder, tray, listener},
+            std::make_unique<ui::MainWindow>());
+    }
+
+    QAction* action(const char* name) const {
+        QAction* found = form->window().action(QString::fromLatin1(name));
+        EXPECT_NE(found, nullptr) << name;
+        return found;
+    }
+    bool checked(const char* name) const { return action(name)->isChecked(); }
+    bool enabled(const char* name) const { return action(name)->isEnabled(); }
+    void trigger(const char* name) const { action(name)->trigger(); }
+
+    // Runs start-up; true when it ended the program.
+    bool load() {
+        try {
+            form->Form_Load();
+        } catch (const fakes::ProgramEnded&) {
+            return true;
+        }
+        return false;
+    }
+    template <typename Fn>
+    bool ends(Fn&& fn) {
+        try {
+            fn();
+        } catch (const fakes::ProgramEnded&) {
+            return true;
+        }
+        return false;
+    }
+    void block(int connections) {
+        for (int i = 0; i < connections; ++i) {
+            listener.connectAndSend();
+        }
+        process.runPosted();
+    }
+};
+
+}  // namespace tessel::testing

@@ -1,0 +1,31 @@
+#include <gtest/gtest.h>
+
+#include "responder/Reply.h"
+
+using tessel::responder::buildReply;
+
+struct ReplyRow {
+    std::string picture;
+    std::string location;
+};
+
+class Reply : public ::testing::TestWithParam<ReplyRow> {};
+
+TEST_P(Reply, FixedBytesAroundTheLocation) {
+    const std::string expected =
+        "HTTP/1.0 302 Moved Temporarily\r\nContent-Type: text/html\r\nLocation: " +
+        GetParam().location +
+        "\r\nPragma: max-age=0\r\nCache-Control: no-cache\r\nContent-Length: 36\r\n\r\n"
+        "<h1>Error 302 Moved Temporarily</h1>";
+    EXPECT_EQ(buildReply(GetParam().picture), expected);
+    // 179 bytes around a "file:///" location, whatever follows it.
+    EXPECT_EQ(expected.size(), 179 + GetParam().location.size() - std::string("file:///").size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Paths, Reply,
+    ::testing::Values(ReplyRow{"/opt/tessel/data/Tessel.gif", "file:///opt/tessel/data/Tessel.gif"},
+                      ReplyRow{"/home/me/my pictures/x.gif", "file:///home/me/my pictures/x.gif"},
+                      ReplyRow{"C:\\Program Files\\Tessel\\Data\\black.gif",
+                               "file:///C:\\Program Files\\Tessel\\Data\\black.gif"},
+                      ReplyRow{"", "file:///"}));
