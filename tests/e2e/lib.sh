@@ -1,0 +1,40 @@
+# Shared by the end-to-end tests: each runs the real program as root inside its own network and
+# mount namespaces, so it may own port 80 and a HOSTS file of its own without touching the machine's.
+
+need_root() {
+    if [ "$(id -u)" -ne 0 ] || ! unshare --net --mount true 2>/dev/null; then
+        echo "SKIP: needs root and namespaces"
+        exit 77
+    fi
+}
+
+# A copy of the program directory in a fresh temporary directory, with the given prefs.dat lines.
+make_program() {
+    local source=$1 tmp=$2 keep=$3 picture=$4
+    cp -r "$source" "$tmp/program"
+    rm -f "$tmp/program/data/prefs.dat"
+    printf '%s\r\n/etc/hosts\r\n80\r\n80\r\nkeepHostsFile: %s\r\n' "$picture" "$keep" \
+        >"$tmp/program/data/prefs.dat"
+    printf 'ad.e2e.example\r\n\r\ntrack.e2e.example\r\n' >"$tmp/program/data/badHosts.dat"
+}
+
+# Waits until something answers on 127.0.0.1:80.
+wait_for_port() {
+    for _ in $(seq 100); do
+        if curl -s -o /dev/null --max-time 1 http://127.0.0.1/ 2>/dev/null; then
+            return 0
+        fi
+        sleep 0.1
+    done
+    echo "FAIL: nothing answers on port 80"
+    return 1
+}
+
+expected_reply() {
+    printf 'HTTP/1.0 302 Moved Temporarily\r\nContent-Type: text/html\r\nLocation: file://%s\r\nPragma: max-age=0\r\nCache-Control: no-cache\r\nContent-Length: 36\r\n\r\n<h1>Error 302 Moved Temporarily</h1>' "$1"
+}
+
+fail() {
+    echo "FAIL: $*"
+    exit 1
+}
