@@ -1,15 +1,106 @@
 #include "ui/FloaterWindow.h"
+
+#include <QCloseEvent>
+#include <QEvent>
+#include <QFont>
 #include <QLineEdit>
-// placeholder
+
+#include "ui/Pictures.h"
+
 namespace tessel::ui {
-FloaterWindow::FloaterWindow(QWidget* parent) : QWidget(parent) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    counter_ = new QLineEdit(this);
+namespace {
+
+constexpr int kClientWidth = 855;
+constexpr int kClientHeight = 735;
+// From the hundredth connection on; the wider box is still centred in the client area.
+constexpr int kWideWidth = 615;
+constexpr int kWideLeft = 120;
+constexpr double kCounterPointSize = 13.5;
+
+QRect twipsRect(int left, int top, int width, int height) {
+    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
 }
-FloaterWindow::~FloaterWindow() { emit unloaded(); }
-QLineEdit* FloaterWindow::counter() const { return counter_; }
-void FloaterWindow::setCounterText(const QString& text) { counter_->setText(text); }
-void FloaterWindow::widenTextBox() {}
-void FloaterWindow::resetToZero() { counter_->setText(QStringLiteral("0")); }
-bool FloaterWindow::eventFilter(QObject* w, QEvent* e) { return QWidget::eventFilter(w, e); }
+
+// Where the classic family is missing, the style hint picks the desktop's sans-serif face.
+QFont counterFont() {
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPointSizeF(kCounterPointSize);
+    font.setWeight(QFont::Normal);
+    return font;
+}
+
+}  // namespace
+
+FloaterWindow::FloaterWindow(QWidget* parent)
+    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle(QStringLiteral("Tessel"));
+    setWindowIcon(trayIcon(platform::TrayPicture::Paused));
+    setFixedSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
+
+    // First in the tab order, so it takes the focus when the window opens; created before the
+    // counter, which then covers it completely.
+    hidden_ = new QLineEdit(QStringLiteral("Text2"), this);
+    hidden_->setObjectName(QStringLiteral("txtFloatHidden"));
+    hidden_->setGeometry(twipsRect(360, 120, 150, 195));
+
+    counter_ = new QLineEdit(QStringLiteral("0"), this);
+    counter_->setObjectName(QStringLiteral("txtBlocked"));
+    counter_->setReadOnly(true);
+    counter_->setAlignment(Qt::AlignCenter);
+    counter_->setFont(counterFont());
+    counter_->setGeometry(twipsRect(180, 120, 495, 495));
+    counter_->installEventFilter(this);
+    setTabOrder(hidden_, counter_);
+}
+
+FloaterWindow::~FloaterWindow() {
+    announceUnload();
+}
+
+// Closing is the end of the window even though Qt deletes it only later: the program must not
+// write to it, show it again or count it as open in the meantime.
+void FloaterWindow::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (event->isAccepted()) {
+        announceUnload();
+    }
+}
+
+void FloaterWindow::announceUnload() {
+    if (!unloadAnnounced_) {
+        unloadAnnounced_ = true;
+        emit unloaded();
+    }
+}
+
+QLineEdit* FloaterWindow::counter() const {
+    return counter_;
+}
+
+void FloaterWindow::setCounterText(const QString& text) {
+    counter_->setText(text);
+}
+
+// Width first, then left: the box grows to the right, then moves back to the centre.
+void FloaterWindow::widenTextBox() {
+    counter_->resize(twipsToPixels(kWideWidth), counter_->height());
+    counter_->move(twipsToPixels(kWideLeft), counter_->y());
+}
+
+void FloaterWindow::resetToZero() {
+    counter_->setText(QStringLiteral("0"));
+}
+
+// As in the main window: the counter hands the focus on at once, so it never shows a caret.
+bool FloaterWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == counter_ && event->type() == QEvent::FocusIn) {
+        hidden_->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
 }  // namespace tessel::ui

@@ -7,7 +7,8 @@ class QLineEdit;
 namespace tessel::ui {
 
 // The floating counter: a small tool window showing the count in large digits. It is destroyed
-// when closed (unloaded) and emits `unloaded` then.
+// when closed (unloaded) and emits `unloaded` then, once: on closing, or on destruction when it
+// was never closed.
 class FloaterWindow final : public QWidget {
     Q_OBJECT
 public:
@@ -23,11 +24,15 @@ signals:
     void unloaded();
 
 protected:
+    void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void announceUnload();
+
     QLineEdit* counter_ = nullptr;
     QLineEdit* hidden_ = nullptr;
+    bool unloadAnnounced_ = false;
 };
 
 }  // namespace tessel::ui

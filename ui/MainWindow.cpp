@@ -1,19 +1,239 @@
 #include "ui/MainWindow.h"
+
 #include <QAction>
 #include <QCloseEvent>
+#include <QFontMetrics>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeySequence>
+#include <QLabel>
+#include <QLayout>
 #include <QLineEdit>
 #include <QMenu>
-// placeholder
+#include <QMenuBar>
+#include <QScreen>
+#include <array>
+
+#include "ui/PicturePresets.h"
+#include "ui/Pictures.h"
+
 namespace tessel::ui {
-MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
-    trayMenu_ = new QMenu(this);
-    counter_ = new QLineEdit(this);
+namespace {
+
+// The client area below the menu bar, and where it sits on the screen (twips).
+constexpr int kClientWidth = 2280;
+constexpr int kClientHeight = 585;
+constexpr int kClientLeft = 2040;
+constexpr int kClientTop = 1590;
+
+// Same order as kPicturePresets; both menus show these captions.
+constexpr std::array<const char*, kPicturePresets.size()> kPictureCaptions{
+    "&Black", "&White", "&Gray", "&Tessel", "A&CO"};
+
+// Below this the caption would be harder to read than if it were cut.
+constexpr double kSmallestCaptionPoints = 6.0;
+constexpr double kCaptionStepPoints = 0.5;
+
+// The caption was laid out for a smaller classic dialog font and its room ends where the counter
+// begins. With a wider desktop font it steps down in size rather than run under the counter.
+void fitCaption(QLabel* label, int room) {
+    QFont font = label->font();
+    while (QFontMetrics(font).horizontalAdvance(label->text()) > room &&
+           font.pointSizeF() - kCaptionStepPoints >= kSmallestCaptionPoints) {
+        font.setPointSizeF(font.pointSizeF() - kCaptionStepPoints);
+    }
+    label->setFont(font);
 }
-QAction* MainWindow::action(const QString& name) const { return findChild<QAction*>(name); }
-QMenu* MainWindow::trayMenu() const { return trayMenu_; }
-QLineEdit* MainWindow::counter() const { return counter_; }
-void MainWindow::setCounterText(const QString& text) { counter_->setText(text); }
-void MainWindow::closeEvent(QCloseEvent* event) { event->ignore(); hide(); }
-void MainWindow::changeEvent(QEvent* event) { QMainWindow::changeEvent(event); }
-bool MainWindow::eventFilter(QObject* w, QEvent* e) { return QMainWindow::eventFilter(w, e); }
+
+QRect twipsRect(int left, int top, int width, int height) {
+    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
+}
+
+QAction* addItem(QMenu* menu, const QString& name, const char* caption) {
+    QAction* item = menu->addAction(QString::fromLatin1(caption));
+    item->setObjectName(name);
+    return item;
+}
+
+QAction* addItem(QMenu* menu, const char* name, const char* caption) {
+    return addItem(menu, QString::fromLatin1(name), caption);
+}
+
+void addBreak(QMenu* menu, const char* name) {
+    menu->addSeparator()->setObjectName(QString::fromLatin1(name));
+}
+
+// The menu and the item that opens it carry the same name, so action() finds sub-menus too.
+template <typename Owner>
+QMenu* addSubMenu(Owner* owner, const char* name, const char* caption) {
+    QMenu* menu = owner->addMenu(QString::fromLatin1(caption));
+    menu->setObjectName(QString::fromLatin1(name));
+    menu->menuAction()->setObjectName(QString::fromLatin1(name));
+    return menu;
+}
+
+// The tray copies of the picture items carry the suffix "2".
+void addPictureItems(QMenu* menu, const QString& suffix) {
+    for (std::size_t row = 0; row < kPicturePresets.size(); ++row) {
+        const QString name = QString::fromLatin1(kPicturePresets[row].item) + suffix;
+        addItem(menu, name, kPictureCaptions[row])->setCheckable(true);
+    }
+}
+
+}  // namespace
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowCloseButtonHint) {
+    setWindowTitle(QStringLiteral("Tessel"));
+    setWindowIcon(trayIcon(platform::TrayPicture::Running));
+    buildControls();
+    buildMenuBar();
+    buildTrayMenu();
+    placeWindow();
+}
+
+void MainWindow::buildControls() {
+    auto* client = new QWidget(this);
+    client->setFixedSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
+    setCentralWidget(client);
+
+    // Created before the frame, so the opaque frame covers it: it holds the focus unseen.
+    hidden_ = new QLineEdit(client);
+    hidden_->setObjectName(QStringLiteral("txtHidden"));
+    hidden_->setFocusPolicy(Qt::ClickFocus);
+    hidden_->setGeometry(twipsRect(1920, 360, 75, 135));
+
+    auto* frame = new QFrame(client);
+    frame->setObjectName(QStringLiteral("Frame1"));
+    frame->setFrameStyle(QFrame::Box | QFrame::Sunken);
+    frame->setAutoFillBackground(true);
+    frame->setGeometry(twipsRect(53, 0, 2175, 550));
+
+    // The label reaches under the counter; the counter is created later so it stays on top.
+    auto* label = new QLabel(QStringLiteral("Connections blocked:"), frame);
+    label->setObjectName(QStringLiteral("lblBlocked"));
+    label->setGeometry(twipsRect(90, 205, 1695, 255));
+
+    counter_ = new QLineEdit(QStringLiteral("0"), frame);
+    counter_->setObjectName(QStringLiteral("txtBlocked"));
+    counter_->setReadOnly(true);
+    counter_->setGeometry(twipsRect(1680, 190, 375, 285));
+    counter_->installEventFilter(this);
+    setTabOrder(hidden_, counter_);
+    fitCaption(label, counter_->x() - label->x());
+}
+
+void MainWindow::buildMenuBar() {
+    QMenu* file = addSubMenu(menuBar(), "menuFile", "&File");
+    addItem(file, "menuFloater", "Floating &Counter")->setCheckable(true);
+    addItem(file, "menuResetCounter", "&Reset Counter");
+    addBreak(file, "menuBreak1");
+    addItem(file, "menuAbout", "&About Tessel...");
+    addBreak(file, "menuBreak2");
+    addItem(file, "menuExit", "E&xit");
+
+    QMenu* options = addSubMenu(menuBar(), "menuOptions", "&Options");
+    addItem(options, "menuServers", "&Server List...")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    QMenu* picture = addSubMenu(options, "menuPicture", "&Picture");
+    addItem(picture, "menuPath", "Set &Picture...")
+        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    addBreak(picture, "menuBreak3");
+    addPictureItems(picture, QString());
+    QMenu* advanced = addSubMenu(options, "menuAdvanced", "Ad&vanced");
+    addItem(advanced, "menuAdvHosts", "Change &HOSTS Path...");
+    addItem(advanced, "menuKeepReplace", "&Keep/Replace HOSTS File...");
+    addBreak(options, "menuBreak4");
+    addItem(options, "menuPause", "P&ause");
+    addItem(options, "menuResume", "&Resume")->setEnabled(false);
+}
+
+// Never part of the menu bar: the tray icon pops these items up. A child of the window, so
+// action() finds its items by name like those of the menu bar.
+void MainWindow::buildTrayMenu() {
+    trayMenu_ = new QMenu(QStringLiteral("SYSTEM TRAY"), this);
+    trayMenu_->setObjectName(QStringLiteral("menuSysTray"));
+    trayMenu_->menuAction()->setObjectName(QStringLiteral("menuSysTray"));
+
+    QAction* open = addItem(trayMenu_, "menuOpen", "Open Tessel");
+    QFont bold = open->font();
+    bold.setBold(true);
+    open->setFont(bold);
+    trayMenu_->setDefaultAction(open);
+    addBreak(trayMenu_, "menuBreak10");
+    addItem(trayMenu_, "menuFloater2", "&Floating Counter");
+    addItem(trayMenu_, "menuResetCounter2", "&Reset Counter");
+    addBreak(trayMenu_, "menuBreak5");
+    addItem(trayMenu_, "menuAbout2", "&About Tessel...");
+    addBreak(trayMenu_, "menuBreak7");
+    addItem(trayMenu_, "menuPause2", "&Pause");
+    addItem(trayMenu_, "menuResume2", "&Resume")->setEnabled(false);
+    addBreak(trayMenu_, "menuBreak8");
+    addItem(trayMenu_, "menuServers2", "&Server List...");
+    QMenu* picture = addSubMenu(trayMenu_, "menuPicture2", "&Change Picture");
+    addItem(picture, "menuPath2", "Set &Path...");
+    addBreak(picture, "menuBreak6");
+    addPictureItems(picture, QStringLiteral("2"));
+    QMenu* advanced = addSubMenu(trayMenu_, "menuAdvanced2", "Ad&vanced");
+    addItem(advanced, "menuAdvHosts2", "Change &HOSTS path...");
+    addItem(advanced, "menuKeepReplace2", "&Keep/Replace HOSTS File...");
+    addBreak(trayMenu_, "menuBreak9");
+    addItem(trayMenu_, "menuExit2", "E&xit");
+}
+
+// The window's size follows from the fixed client area plus the menu bar. The client area, not
+// the menu bar above it, goes to the fixed place on the screen.
+void MainWindow::placeWindow() {
+    ensurePolished();
+    layout()->setSizeConstraint(QLayout::SetFixedSize);
+    layout()->activate();
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const QPoint origin = screen != nullptr ? screen->geometry().topLeft() : QPoint();
+    const QPoint client = origin + QPoint(twipsToPixels(kClientLeft), twipsToPixels(kClientTop));
+    setGeometry(QRect(client - centralWidget()->pos(), size()));
+}
+
+QAction* MainWindow::action(const QString& name) const {
+    return findChild<QAction*>(name);
+}
+
+QMenu* MainWindow::trayMenu() const {
+    return trayMenu_;
+}
+
+QLineEdit* MainWindow::counter() const {
+    return counter_;
+}
+
+void MainWindow::setCounterText(const QString& text) {
+    counter_->setText(text);
+}
+
+// Closing only hides the window: the program goes on in the notification area.
+void MainWindow::closeEvent(QCloseEvent* event) {
+    event->ignore();
+    hide();
+}
+
+// A minimised window would leave nothing to click but the tray icon, so minimising hides it and
+// the next Open shows it in its normal state.
+void MainWindow::changeEvent(QEvent* event) {
+    QMainWindow::changeEvent(event);
+    if (event->type() == QEvent::WindowStateChange && isMinimized()) {
+        hide();
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+}
+
+// The counter never keeps the focus, so no caret ever blinks in it and typing cannot change it.
+// Swallowing its FocusIn keeps the line edit from starting its caret at all.
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == counter_ && event->type() == QEvent::FocusIn) {
+        hidden_->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 }  // namespace tessel::ui

@@ -32,6 +32,7 @@ private:
     void buildControls();
     void buildMenuBar();
     void buildTrayMenu();
+    void placeWindow();
 
     QMenu* trayMenu_ = nullptr;
     QLineEdit* counter_ = nullptr;
