@@ -1,21 +1,476 @@
 #include "platform/linux/EpollListener.h"
-// placeholder
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/epoll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/timerfd.h>
+#include <unistd.h>
+
 #include <QSocketNotifier>
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <string>
+
 namespace tessel::platform {
-struct EpollListener::Connection {};
-EpollListener::EpollListener(Limits limits, QObject* parent) : QObject(parent), limits_(limits) {}
-EpollListener::~EpollListener() = default;
-void EpollListener::setEvents(Events events) { events_ = std::move(events); }
-std::optional<ListenError> EpollListener::listen(std::uint16_t) { return ListenError{1, "not built"}; }
-void EpollListener::close() {}
-bool EpollListener::isListening() const { return false; }
-std::size_t EpollListener::openConnections() const { return 0; }
-std::uint16_t EpollListener::localPort() const { return 0; }
-void EpollListener::onReady() {}
-void EpollListener::acceptPending() {}
-void EpollListener::serve(int, std::uint32_t) {}
-void EpollListener::flush(int) {}
-void EpollListener::drop(int) {}
-void EpollListener::expireSilent() {}
-void EpollListener::armTimer() {}
+namespace {
+
+// Enough events per epoll_wait to cover a burst of browsers, small enough to live on the stack.
+constexpr int kBatch = 256;
+// Rounds of epoll_wait per wake-up before the rest of the event loop gets its turn.
+constexpr int kRounds = 4;
+// A round with more events than this suggests more arrived while it ran: looking again at once
+// is cheaper than going back through the event loop's poll to learn the same thing.
+constexpr int kBusyRound = 1;
+// Accepts per readiness of the listener, so a flood of new connections cannot starve the ones
+// already open (the listener stays ready and is picked up again next round).
+constexpr int kAcceptsPerPass = 256;
+constexpr std::size_t kScratchBytes = 16 * 1024;
+// A request is a few hundred bytes; a peer that streams more than this is closed anyway.
+constexpr std::size_t kDrainLimit = 256 * 1024;
+// How long to stop accepting when the system has no descriptor left and none of ours to give up.
+constexpr std::chrono::milliseconds kAcceptPause{100};
+// The timer's events carry generation 0, which no socket ever gets.
+constexpr std::uint32_t kTimerGeneration = 0;
+
+std::uint64_t tagOf(int fd, std::uint32_t generation) {
+    return (std::uint64_t{generation} << 32) | static_cast<std::uint32_t>(fd);
+}
+
+ListenError errorFrom(int number) {
+    return ListenError{number == EADDRINUSE ? kAddressInUseNumber : number, std::strerror(number)};
+}
+
+// Thousands of browsers' connections must fit; the soft limit is often far below the hard one.
+void raiseDescriptorLimit() {
+    static const bool raised = [] {
+        rlimit limit{};
+        if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur >= limit.rlim_max) {
+            return false;
+        }
+        limit.rlim_cur = limit.rlim_max;
+        return ::setrlimit(RLIMIT_NOFILE, &limit) == 0;
+    }();
+    static_cast<void>(raised);
+}
+
+timespec toTimespec(std::chrono::steady_clock::time_point when) {
+    const auto sinceEpoch = when.time_since_epoch();
+    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
+    const auto nanoseconds =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds);
+    return timespec{static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
+}
+
+}  // namespace
+
+struct EpollListener::Connection final {
+    std::uint32_t generation = 0;
+    bool open = false;
+    bool requested = false;  // request bytes arrived while part of the reply was still unsent
+    int older = -1;
+    int newer = -1;
+    Clock::time_point acceptedAt{};
+    std::string unsent;  // only when the system did not take the whole reply at once
+};
+
+EpollListener::EpollListener(Limits limits, QObject* parent)
+    : QObject(parent), limits_(limits), scratch_(kScratchBytes) {
+    raiseDescriptorLimit();
+}
+
+EpollListener::~EpollListener() {
+    close();
+    notifier_.reset();
+    if (timer_ >= 0) {
+        ::close(timer_);
+    }
+    if (epoll_ >= 0) {
+        ::close(epoll_);
+    }
+}
+
+void EpollListener::setEvents(Events events) {
+    events_ = std::move(events);
+}
+
+std::optional<ListenError> EpollListener::ensureEventSet() {
+    if (epoll_ >= 0) {
+        return std::nullopt;
+    }
+    const int epoll = ::epoll_create1(EPOLL_CLOEXEC);
+    if (epoll < 0) {
+        return errorFrom(errno);
+    }
+    const int timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
+    epoll_event interest{};
+    interest.events = EPOLLIN;
+    interest.data.u64 = tagOf(timer, kTimerGeneration);
+    if (timer < 0 || ::epoll_ctl(epoll, EPOLL_CTL_ADD, timer, &interest) != 0) {
+        const int number = errno;
+        if (timer >= 0) {
+            ::close(timer);
+        }
+        ::close(epoll);
+        return errorFrom(number);
+    }
+    epoll_ = epoll;
+    timer_ = timer;
+    notifier_ = std::make_unique<QSocketNotifier>(epoll_, QSocketNotifier::Read);
+    connect(notifier_.get(), &QSocketNotifier::activated, this, &EpollListener::onReady);
+    return std::nullopt;
+}
+
+std::optional<ListenError> EpollListener::listen(std::uint16_t port) {
+    close();
+    if (auto error = ensureEventSet()) {
+        return error;
+    }
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return errorFrom(errno);
+    }
+    const int on = 1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    const std::uint32_t generation = nextGeneration();
+    epoll_event interest{};
+    interest.events = EPOLLIN;
+    interest.data.u64 = tagOf(fd, generation);
+    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, SOMAXCONN) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
+        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &interest) != 0) {
+        const int number = errno;
+        ::close(fd);
+        return errorFrom(number);
+    }
+    listener_ = fd;
+    listenerGeneration_ = generation;
+    port_ = ntohs(address.sin_port);
+    return std::nullopt;
+}
+
+void EpollListener::close() {
+    if (listener_ >= 0) {
+        ::close(listener_);  // closing also takes it out of the epoll set
+        listener_ = -1;
+    }
+    port_ = 0;
+    paused_ = false;
+    while (oldest_ >= 0) {
+        drop(oldest_);
+    }
+    disarmTimer();
+}
+
+bool EpollListener::isListening() const {
+    return listener_ >= 0;
+}
+
+std::size_t EpollListener::openConnections() const {
+    return open_;
+}
+
+std::uint16_t EpollListener::localPort() const {
+    return port_;
+}
+
+void EpollListener::onReady() {
+    std::array<epoll_event, kBatch> ready;
+    for (int round = 0; round < kRounds && epoll_ >= 0; ++round) {
+        const int count = ::epoll_wait(epoll_, ready.data(), kBatch, 0);
+        if (count <= 0) {
+            return;
+        }
+        now_ = Clock::now();
+        for (int i = 0; i < count; ++i) {
+            dispatch(ready[i].data.u64, ready[i].events);
+        }
+        if (count <= kBusyRound) {
+            return;
+        }
+    }
+}
+
+// Events in one batch may name a descriptor that an earlier event of the same batch closed and
+// the system then handed out again; the generation in the tag tells the two apart.
+void EpollListener::dispatch(std::uint64_t tag, std::uint32_t ready) {
+    const int fd = static_cast<int>(tag & 0xffff'ffffU);
+    const auto generation = static_cast<std::uint32_t>(tag >> 32);
+    if (generation == kTimerGeneration) {
+        if (fd == timer_) {
+            expireSilent();
+        }
+        return;
+    }
+    if (fd == listener_ && generation == listenerGeneration_) {
+        acceptPending();
+        return;
+    }
+    if ((ready & EPOLLOUT) != 0 && isCurrent(fd, generation)) {
+        flush(fd);
+    }
+    if ((ready & (EPOLLIN | EPOLLERR | EPOLLHUP)) != 0 && isCurrent(fd, generation)) {
+        serve(fd);
+    }
+}
+
+void EpollListener::acceptPending() {
+    for (int attempt = 0; attempt < kAcceptsPerPass && listener_ >= 0; ++attempt) {
+        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+        if (fd >= 0) {
+            admit(fd);
+            continue;
+        }
+        const int number = errno;
+        if (number == EAGAIN || number == EWOULDBLOCK) {
+            return;
+        }
+        if (number == EINTR || number == ECONNABORTED || number == EPROTO) {
+            continue;  // that one connection is gone; the others are still waiting
+        }
+        if ((number == EMFILE || number == ENFILE) && oldest_ >= 0) {
+            drop(oldest_);
+            continue;
+        }
+        // Out of descriptors with none of our own to give up, or out of memory: waiting is the
+        // only cure, and retrying at once would spin.
+        pauseAccepting();
+        return;
+    }
+}
+
+// The reply goes out before anything is read: the request never changes it.
+void EpollListener::admit(int fd) {
+    if (open_ >= limits_.maxConnections && oldest_ >= 0) {
+        drop(oldest_);
+    }
+    if (static_cast<std::size_t>(fd) >= byFd_.size()) {
+        byFd_.resize(static_cast<std::size_t>(fd) + 1);
+    }
+    Connection& connection = byFd_[fd];
+    connection.generation = nextGeneration();
+    connection.open = true;
+    connection.requested = false;
+    connection.acceptedAt = now_;
+    connection.older = newest_;
+    connection.newer = -1;
+    (newest_ >= 0 ? byFd_[newest_].newer : oldest_) = fd;
+    newest_ = fd;
+    ++open_;
+
+    const std::string_view reply = events_.reply ? events_.reply() : std::string_view{};
+    const ssize_t sent = reply.empty() ? 0 : ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
+    if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+        drop(fd);
+        return;
+    }
+    const auto taken = static_cast<std::size_t>(sent > 0 ? sent : 0);
+    if (taken < reply.size()) {
+        connection.unsent.assign(reply.substr(taken));
+    }
+    epoll_event interest{};
+    interest.events = connection.unsent.empty() ? EPOLLIN : EPOLLIN | EPOLLOUT;
+    interest.data.u64 = tagOf(fd, connection.generation);
+    if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &interest) != 0) {
+        drop(fd);
+        return;
+    }
+    if (!armed_) {
+        armTimer();
+    }
+}
+
+void EpollListener::serve(int fd) {
+    const Drained drained = drain(fd);
+    if (drained == Drained::Nothing) {
+        return;
+    }
+    Connection& connection = byFd_[fd];
+    if (drained == Drained::Closed) {
+        // A peer that stopped sending after asking is still owed the rest of its reply.
+        if (connection.requested && !connection.unsent.empty()) {
+            flush(fd);
+            return;
+        }
+        finish(fd, connection.requested);
+        return;
+    }
+    if (connection.unsent.empty()) {
+        finish(fd, true);
+        return;
+    }
+    // Closing now would cut the reply short; the rest of the request is of no interest.
+    connection.requested = true;
+    watch(fd, EPOLLOUT);
+}
+
+// Unread bytes left in the socket would make the close a reset, which can cost the browser the
+// reply it has not read yet; so whatever the browser sent is read and thrown away first.
+EpollListener::Drained EpollListener::drain(int fd) {
+    std::size_t total = 0;
+    while (total < kDrainLimit) {
+        const ssize_t got = ::recv(fd, scratch_.data(), scratch_.size(), 0);
+        if (got > 0) {
+            total += static_cast<std::size_t>(got);
+            if (static_cast<std::size_t>(got) < scratch_.size()) {
+                break;  // a short read means the socket is empty: spare the call that says so
+            }
+            continue;
+        }
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0 && (errno == EAGAIN || errno == EWOULDBLOCK)) {
+            break;
+        }
+        return total > 0 ? Drained::Data : Drained::Closed;
+    }
+    return total > 0 ? Drained::Data : Drained::Nothing;
+}
+
+void EpollListener::flush(int fd) {
+    Connection& connection = byFd_[fd];
+    if (connection.unsent.empty()) {
+        return;
+    }
+    const ssize_t sent =
+        ::send(fd, connection.unsent.data(), connection.unsent.size(), MSG_NOSIGNAL);
+    if (sent < 0) {
+        if (errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
+            drop(fd);
+        }
+        return;
+    }
+    connection.unsent.erase(0, static_cast<std::size_t>(sent));
+    if (!connection.unsent.empty()) {
+        return;
+    }
+    std::string().swap(connection.unsent);
+    if (connection.requested) {
+        finish(fd, true);
+    } else {
+        watch(fd, EPOLLIN);
+    }
+}
+
+void EpollListener::watch(int fd, std::uint32_t interest) {
+    epoll_event event{};
+    event.events = interest;
+    event.data.u64 = tagOf(fd, byFd_[fd].generation);
+    if (::epoll_ctl(epoll_, EPOLL_CTL_MOD, fd, &event) != 0) {
+        drop(fd);
+    }
+}
+
+// The count goes up only after the connection is closed, so a handler that reads the number of
+// open connections already sees this one gone.
+void EpollListener::finish(int fd, bool served) {
+    Connection& connection = byFd_[fd];
+    (connection.older >= 0 ? byFd_[connection.older].newer : oldest_) = connection.newer;
+    (connection.newer >= 0 ? byFd_[connection.newer].older : newest_) = connection.older;
+    connection.open = false;
+    if (!connection.unsent.empty()) {
+        std::string().swap(connection.unsent);
+    }
+    --open_;
+    ::close(fd);  // a failed close still releases the descriptor on Linux; nothing to retry
+    if (served && events_.served) {
+        events_.served();
+    }
+}
+
+void EpollListener::drop(int fd) {
+    finish(fd, false);
+}
+
+void EpollListener::pauseAccepting() {
+    epoll_event interest{};
+    interest.data.u64 = tagOf(listener_, listenerGeneration_);
+    if (::epoll_ctl(epoll_, EPOLL_CTL_MOD, listener_, &interest) != 0) {
+        return;
+    }
+    paused_ = true;
+    resumeAt_ = Clock::now() + kAcceptPause;
+    armTimer();
+}
+
+void EpollListener::resumeAccepting() {
+    paused_ = false;
+    if (listener_ < 0) {
+        return;
+    }
+    epoll_event interest{};
+    interest.events = EPOLLIN;
+    interest.data.u64 = tagOf(listener_, listenerGeneration_);
+    ::epoll_ctl(epoll_, EPOLL_CTL_MOD, listener_, &interest);
+}
+
+void EpollListener::expireSilent() {
+    std::uint64_t expirations = 0;
+    [[maybe_unused]] const ssize_t ignored = ::read(timer_, &expirations, sizeof expirations);
+    armed_ = false;
+    const Clock::time_point now = Clock::now();
+    while (oldest_ >= 0 && byFd_[oldest_].acceptedAt + limits_.silentTimeout <= now) {
+        drop(oldest_);
+    }
+    if (paused_ && resumeAt_ <= now) {
+        resumeAccepting();
+    }
+    armTimer();
+}
+
+// Connections are linked in accept order and share one timeout, so the oldest deadline is the
+// next one. A timer already set for an earlier moment is left alone: it fires a little early,
+// finds nothing due and is set again, which is cheaper than resetting it on every accept.
+void EpollListener::armTimer() {
+    std::optional<Clock::time_point> next;
+    if (oldest_ >= 0) {
+        next = byFd_[oldest_].acceptedAt + limits_.silentTimeout;
+    }
+    if (paused_ && (!next || resumeAt_ < *next)) {
+        next = resumeAt_;
+    }
+    if (!next || timer_ < 0 || (armed_ && armedFor_ <= *next)) {
+        return;
+    }
+    itimerspec setting{};
+    setting.it_value = toTimespec(*next);
+    if (setting.it_value.tv_sec == 0 && setting.it_value.tv_nsec == 0) {
+        setting.it_value.tv_nsec = 1;  // all zeros would disarm it
+    }
+    if (::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &setting, nullptr) == 0) {
+        armed_ = true;
+        armedFor_ = *next;
+    }
+}
+
+void EpollListener::disarmTimer() {
+    if (!armed_ || timer_ < 0) {
+        return;
+    }
+    const itimerspec setting{};
+    ::timerfd_settime(timer_, 0, &setting, nullptr);
+    armed_ = false;
+}
+
+bool EpollListener::isCurrent(int fd, std::uint32_t generation) const {
+    return fd >= 0 && static_cast<std::size_t>(fd) < byFd_.size() && byFd_[fd].open &&
+           byFd_[fd].generation == generation;
+}
+
+std::uint32_t EpollListener::nextGeneration() {
+    if (++generation_ == kTimerGeneration) {
+        ++generation_;
+    }
+    return generation_;
+}
+
 }  // namespace tessel::platform

@@ -2,8 +2,8 @@
 
 #include <chrono>
 #include <cstdint>
-#include <deque>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include <QObject>
@@ -39,14 +39,28 @@ public:
     std::uint16_t localPort() const;
 
 private:
+    using Clock = std::chrono::steady_clock;
     struct Connection;
+    enum class Drained { Nothing, Data, Closed };
+
+    std::optional<ListenError> ensureEventSet();
     void onReady();
+    void dispatch(std::uint64_t tag, std::uint32_t ready);
     void acceptPending();
-    void serve(int fd, std::uint32_t events);
+    void admit(int fd);
+    void serve(int fd);
+    Drained drain(int fd);
     void flush(int fd);
+    void watch(int fd, std::uint32_t interest);
+    void finish(int fd, bool served);
     void drop(int fd);
+    void pauseAccepting();
+    void resumeAccepting();
     void expireSilent();
     void armTimer();
+    void disarmTimer();
+    bool isCurrent(int fd, std::uint32_t generation) const;
+    std::uint32_t nextGeneration();
 
     Limits limits_;
     Events events_;
@@ -54,10 +68,23 @@ private:
     int listener_ = -1;
     int timer_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
-    std::vector<std::unique_ptr<Connection>> byFd_;
-    std::deque<std::pair<int, std::uint64_t>> order_;  // (fd, generation), oldest first
+    // Indexed by descriptor; slots are reused, never freed, so accepting allocates nothing once
+    // the table has grown to the busiest moment.
+    std::vector<Connection> byFd_;
+    // Open connections in accept order, linked through byFd_: the head is the first to time out
+    // and the first to go when the bound is reached, and closing unlinks in constant time.
+    int oldest_ = -1;
+    int newest_ = -1;
     std::size_t open_ = 0;
-    std::uint64_t generation_ = 0;
+    std::uint32_t generation_ = 0;
+    std::uint32_t listenerGeneration_ = 0;
+    std::uint16_t port_ = 0;
+    Clock::time_point now_{};  // read once per batch of events
+    bool paused_ = false;
+    Clock::time_point resumeAt_{};
+    bool armed_ = false;
+    Clock::time_point armedFor_{};
+    std::vector<char> scratch_;
 };
 
 }  // namespace tessel::platform

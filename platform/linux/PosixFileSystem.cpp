@@ -1,11 +1,14 @@
 #include "platform/linux/PosixFileSystem.h"
 
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
@@ -49,6 +52,25 @@ Status writeAll(int fd, std::string_view bytes) {
             return errnoStatus(errno);
         }
         bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return {};
+}
+
+// A file that is synced afterwards goes out in slices, each handed to the disk as soon as it is
+// written: the final fdatasync then finds most of a big HOSTS file on disk already instead of
+// starting on all of it, which roughly halves the time of a durable write.
+Status writeAllAndStartWriteback(int fd, std::string_view bytes) {
+    constexpr std::size_t kSlice = std::size_t{4} << 20;
+    off_t offset = 0;
+    while (!bytes.empty()) {
+        const std::string_view slice = bytes.substr(0, kSlice);
+        if (Status status = writeAll(fd, slice); !status.ok()) {
+            return status;
+        }
+        // Only advice: a failure to start early shows up, if it matters, at fdatasync.
+        ::sync_file_range(fd, offset, static_cast<off_t>(slice.size()), SYNC_FILE_RANGE_WRITE);
+        offset += static_cast<off_t>(slice.size());
+        bytes.remove_prefix(slice.size());
     }
     return {};
 }
@@ -118,7 +140,7 @@ Status writeTemporary(int fd, const struct stat* target, std::string_view bytes)
         // resolver, as one made by open() would be.
         return errnoStatus(errno);
     }
-    if (Status status = writeAll(fd, bytes); !status.ok()) {
+    if (Status status = writeAllAndStartWriteback(fd, bytes); !status.ok()) {
         return status;
     }
     if (::fdatasync(fd) != 0) {
@@ -161,6 +183,18 @@ Status replaceFile(const std::string& path, std::string_view bytes) {
     return errnoStatus(renameError);
 }
 
+// A fresh buffer for a HOSTS file of a million names costs ten thousand page faults, more than the
+// read itself; huge pages, where the kernel hands them out on request, cut that to a few dozen.
+void preferHugePages(char* buffer, std::size_t size) {
+    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
+    const auto start = reinterpret_cast<std::uintptr_t>(buffer);
+    const std::uintptr_t begin = (start + kHugePage - 1) & ~(kHugePage - 1);
+    const std::uintptr_t end = (start + size) & ~(kHugePage - 1);
+    if (end > begin) {
+        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // only advice
+    }
+}
+
 }  // namespace
 
 ReadResult PosixFileSystem::readFile(const std::string& path) {
@@ -176,12 +210,19 @@ ReadResult PosixFileSystem::readFile(const std::string& path) {
         result.status = errnoStatus(EISDIR);
         return result;
     }
-    if (info.st_size > 0) {
-        result.bytes.reserve(static_cast<std::size_t>(info.st_size));
-    }
-    char buffer[1 << 16];
+    // Straight into the result, sized by fstat; a file longer than it said (or one that reports no
+    // size, as /proc does) gets more room as it comes.
+    const auto expected = info.st_size > 0 ? static_cast<std::size_t>(info.st_size) : 0;
+    result.bytes.reserve(std::max<std::size_t>(expected + 1, 4096));
+    preferHugePages(result.bytes.data(), result.bytes.capacity());
+    result.bytes.resize(result.bytes.capacity());
+    std::size_t size = 0;
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (size == result.bytes.size()) {
+            result.bytes.resize(size * 2);
+        }
+        const ssize_t got =
+            ::read(fd.get(), result.bytes.data() + size, result.bytes.size() - size);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -194,8 +235,9 @@ ReadResult PosixFileSystem::readFile(const std::string& path) {
         if (got == 0) {
             break;
         }
-        result.bytes.append(buffer, static_cast<std::size_t>(got));
+        size += static_cast<std::size_t>(got);
     }
+    result.bytes.resize(size);
     return result;
 }
 

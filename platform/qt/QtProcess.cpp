@@ -14,7 +14,8 @@ std::string QtProcess::programDirectory() const {
 }
 
 void QtProcess::processEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    // Waits for at least one event, so a caller that loops on it does not spin the processor.
+    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
 void QtProcess::post(std::function<void()> fn) {
