@@ -23,6 +23,8 @@ constexpr std::string_view kReplaceHeader =
 constexpr std::string_view kBlockStart = "\r\n\r\n#Following lines created by Tessel:\r\n";
 
 void appendEntries(std::string& out, std::string_view list) {
+    // The estimate counts the list's own line ends too, so a long list leaves room to spare: the
+    // keep-mode writer puts the user's file in front of the block in it, not in a second buffer.
     const auto lines = static_cast<std::size_t>(std::count(list.begin(), list.end(), '\n')) + 1;
     out.reserve(out.size() + list.size() + lines * (kEntryPrefix.size() + 2));
     text::forEachLine(list, [&out](std::string_view line) {

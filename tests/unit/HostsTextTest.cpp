@@ -1,0 +1,231 @@
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <random>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "hosts/HostsText.h"
+
+using namespace tessel::hosts;
+
+namespace {
+
+// The bytes the machine's resolver sees, written out by hand so that a change to the writer shows.
+constexpr std::string_view kHeader =
+    "#\r\n"
+    "# Hosts file created by Tessel\r\n"
+    "#\r\n"
+    "\r\n"
+    "# localhost: Needs to stay like this to work\r\n"
+    "127.0.0.1   localhost\r\n"
+    "\r\n"
+    "# Other servers: These servers are directed towards\r\n"
+    "# Tessel to be filtered. You must alter these from\r\n"
+    "# within the Tessel program.\r\n"
+    "\r\n";
+constexpr std::string_view kBlockHead = "\r\n\r\n#Following lines created by Tessel:\r\n";
+constexpr std::string_view kReducedHeader =
+    "\r\n# localhost: Needs to stay like this to work\r\n"
+    "127.0.0.1   localhost\r\n"
+    "# Other servers: These servers are directed towards\r\n";
+
+struct WriterCase {
+    const char* name;
+    std::string list;
+    std::string entries;
+};
+
+// Rows print as their names in test listings.
+void PrintTo(const WriterCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class HostsTextWriter : public ::testing::TestWithParam<WriterCase> {};
+
+TEST_P(HostsTextWriter, ReplaceModeIsHeaderThenEntries) {
+    EXPECT_EQ(replaceModeText(GetParam().list), std::string(kHeader) + GetParam().entries);
+}
+
+TEST_P(HostsTextWriter, KeepModeIsBlockHeadThenEntries) {
+    EXPECT_EQ(keepModeBlock(GetParam().list), std::string(kBlockHead) + GetParam().entries);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, HostsTextWriter,
+    ::testing::Values(WriterCase{"Empty", "", ""}, WriterCase{"OnlyLineEnds", "\r\n\n\r\n", ""},
+                      WriterCase{"NoFinalLineEnd", "ads.example", "127.0.0.1   ads.example\r\n"},
+                      WriterCase{"CrLf", "a.example\r\nb.example\r\n",
+                                 "127.0.0.1   a.example\r\n127.0.0.1   b.example\r\n"},
+                      WriterCase{"Lf", "a.example\nb.example\n",
+                                 "127.0.0.1   a.example\r\n127.0.0.1   b.example\r\n"},
+                      WriterCase{"MixedLineEnds", "a\r\nb\nc",
+                                 "127.0.0.1   a\r\n127.0.0.1   b\r\n127.0.0.1   c\r\n"},
+                      WriterCase{"EmptyLinesGiveNoEntry", "\r\n\r\na\r\n\r\n\nb\n\n",
+                                 "127.0.0.1   a\r\n127.0.0.1   b\r\n"},
+                      WriterCase{"BlankLineKeepsItsBlanks", "   \r\n\t\n",
+                                 "127.0.0.1      \r\n127.0.0.1   \t\r\n"},
+                      WriterCase{"DuplicatesKept", "a\r\na\r\na",
+                                 "127.0.0.1   a\r\n127.0.0.1   a\r\n127.0.0.1   a\r\n"},
+                      WriterCase{"LoneCrStaysInName", "a\rb\r\nc\r",
+                                 "127.0.0.1   a\rb\r\n127.0.0.1   c\r\r\n"},
+                      WriterCase{"CommentLineCarried", "# ads\r\n", "127.0.0.1   # ads\r\n"}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+// User files the restore must give back byte for byte, and lists to append to them.
+const std::vector<std::string> kUserFiles = {
+    "",
+    "127.0.0.1   localhost\r\n",
+    "127.0.0.1 localhost\n::1 localhost\n192.168.0.2 printer\n",
+    "192.168.0.2 printer",
+    "127.0.0.1   myserver\r\n127.0.0.1 other\r\n",
+    "\r\n\r\n\r\n",
+    "#\r\n# x\r\n",
+    "# Tessel was here\r\n10.0.0.1 tessel.lan Tessel\r\n",
+    "10.0.0.1 a\r\n\r\n",
+    "\r",
+    "10.0.0.1 a\r",
+    "  \r\n\t\r\n",
+    "192.168.0.2 printer\r\n#\r\n# Hosts file created by Tessel\r\n",
+    "#Following lines created by Tessel\r\n",
+    "127.0.0.1   a.example\r\n",
+};
+const std::vector<std::string> kLists = {
+    "",
+    "ads.example\r\n",
+    "a.example\nb.example\n\n  \nc.example",
+    "a.localhost.example\r\n",
+    "#Following lines created by Tessel:\r\n",
+    "127.0.0.1   nested\r\n",
+    "x\r",
+};
+
+class HostsTextRoundTrip : public ::testing::TestWithParam<std::tuple<std::string, std::string>> {
+protected:
+    const std::string& user() const { return std::get<0>(GetParam()); }
+    const std::string& list() const { return std::get<1>(GetParam()); }
+};
+
+TEST_P(HostsTextRoundTrip, RestoreGivesBackTheUserFile) {
+    EXPECT_EQ(restoreKeepMode(user() + keepModeBlock(list())), user());
+}
+
+TEST_P(HostsTextRoundTrip, RepeatedCyclesNeverGrowTheFile) {
+    std::string file = user();
+    for (int cycle = 0; cycle < 4; ++cycle) {
+        const auto restored = restoreKeepMode(file + keepModeBlock(list()));
+        ASSERT_TRUE(restored.has_value());
+        file = *restored;
+    }
+    EXPECT_EQ(file, user());
+}
+
+TEST_P(HostsTextRoundTrip, EveryBlockOfSeveralWritesIsRemoved) {
+    const std::string file =
+        user() + keepModeBlock(list()) + keepModeBlock("other.example\r\n") + keepModeBlock(list());
+    EXPECT_EQ(restoreKeepMode(file), user());
+}
+
+INSTANTIATE_TEST_SUITE_P(UserFilesAndLists, HostsTextRoundTrip,
+                         ::testing::Combine(::testing::ValuesIn(kUserFiles),
+                                            ::testing::ValuesIn(kLists)));
+
+// A file written in replace mode and restored after a switch to keep mode.
+class HostsTextReplaceFileInKeepMode : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(HostsTextReplaceFileInKeepMode, KeepsThreeHeaderLines) {
+    EXPECT_EQ(restoreKeepMode(replaceModeText(GetParam())), kReducedHeader);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lists, HostsTextReplaceFileInKeepMode,
+                         ::testing::Values("", "ads.example\r\n", "a\nb\n\nc", "# Tessel\r\n",
+                                           "   \r\n"));
+
+class HostsTextNoBlock : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(HostsTextNoBlock, FileIsLeftAlone) {
+    EXPECT_FALSE(restoreKeepMode(GetParam()).has_value());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HostsTextNoBlock,
+    ::testing::Values("", "127.0.0.1   localhost\r\n", "127.0.0.1   ads.example\r\n",
+                      "x\r\n#Following lines created by Tessel:\r\n127.0.0.1   a\r\n",
+                      "\n\n#Following lines created by Tessel:\n127.0.0.1   a\n",
+                      "\r\n\r\n#Following lines created by Tessel\r\n",
+                      "#\r\n# Hosts file created by Tessel, or so it says\r\n"));
+
+// Random user files built from the pieces a HOSTS file and the appended block are made of, so that
+// near misses of the block (a marker without its colon, lone CRs, entry-like lines) come up often.
+std::string randomText(std::mt19937& random, int pieces) {
+    static const std::vector<std::string> kPieces = {
+        "\r\n",
+        "\n",
+        "\r",
+        " ",
+        "   ",
+        "#",
+        ":",
+        "a",
+        ".example",
+        "\t",
+        "Tessel",
+        "localhost",
+        "127.0.0.1",
+        "127.0.0.1   ",
+        "#Following lines created by Tessel",
+        "\r\n\r\n",
+        std::string(1, '\0'),
+        "\xff",
+    };
+    std::uniform_int_distribution<std::size_t> pick(0, kPieces.size() - 1);
+    std::string text;
+    for (int i = 0; i < pieces; ++i) {
+        text += kPieces[pick(random)];
+    }
+    return text;
+}
+
+// The first line of `rest`, which is moved past it; CR LF and a lone LF both end a line.
+std::string_view takeLine(std::string_view& rest) {
+    const std::size_t lf = rest.find('\n');
+    std::string_view line = rest.substr(0, lf);
+    rest = lf == std::string_view::npos ? std::string_view() : rest.substr(lf + 1);
+    if (lf != std::string_view::npos && line.ends_with('\r')) {
+        line.remove_suffix(1);
+    }
+    return line;
+}
+
+bool startsWithReplaceHeader(std::string_view file) {
+    return takeLine(file) == "#" && takeLine(file) == "# Hosts file created by Tessel";
+}
+
+TEST(HostsTextProperty, RandomUserFilesComeBackUnchanged) {
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<int> length(0, 40);
+    std::uniform_int_distribution<int> blocks(0, 3);
+    int checked = 0;
+    for (int round = 0; round < 5000; ++round) {
+        const std::string user = randomText(random, length(random));
+        if (user.find(kMarker) != std::string::npos || startsWithReplaceHeader(user)) {
+            continue;
+        }
+        std::string file = user;
+        const int count = blocks(random);
+        for (int b = 0; b < count; ++b) {
+            file += keepModeBlock(randomText(random, length(random)));
+        }
+        const auto restored = restoreKeepMode(file);
+        if (count == 0) {
+            EXPECT_FALSE(restored.has_value()) << ::testing::PrintToString(user);
+        } else {
+            EXPECT_EQ(restored, user) << ::testing::PrintToString(file);
+        }
+        ++checked;
+    }
+    EXPECT_GT(checked, 4000);
+}
+
+}  // namespace
