@@ -13,6 +13,10 @@ std::string defaultPicturePath(const std::string& programDirectory) {
 }
 
 std::optional<std::vector<std::string>> firstLines(std::string_view bytes, int count) {
+    // The line walk always hands over a first line, and reserve() would throw on a negative count.
+    if (count <= 0) {
+        return std::vector<std::string>{};
+    }
     std::vector<std::string> lines;
     lines.reserve(static_cast<std::size_t>(count));
     text::forEachLine(bytes, [&](std::string_view line) {
@@ -47,6 +51,9 @@ std::string defaultPrefs(const std::string& programDirectory) {
 }
 
 std::optional<std::string> rewriteLine(std::string_view bytes, int line, std::string_view text) {
+    if (line < 0 || line >= kLineCount) {
+        return std::nullopt;
+    }
     const int needed = line == kKeepLine ? kLineCount - 1 : kLineCount;
     auto lines = firstLines(bytes, needed);
     if (!lines) {

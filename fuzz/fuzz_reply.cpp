@@ -1,0 +1,47 @@
+// The 302 reply for any picture path. A path holding CR or LF would split the header; keeping such
+// paths out is the caller's business, and here they need only not crash.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "fuzz/Check.h"
+#include "responder/Reply.h"
+
+namespace {
+
+constexpr std::string_view kHead =
+    "HTTP/1.0 302 Moved Temporarily\r\n"
+    "Content-Type: text/html\r\n";
+constexpr std::string_view kTail =
+    "\r\n"
+    "Pragma: max-age=0\r\n"
+    "Cache-Control: no-cache\r\n"
+    "Content-Length: 36\r\n"
+    "\r\n";
+constexpr std::string_view kBody = "<h1>Error 302 Moved Temporarily</h1>";
+// Everything but the URL: the fixed lines, "Location: " and the body.
+constexpr std::size_t kFixedSize = 171;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
+    const std::string_view path(reinterpret_cast<const char*>(data), size);
+    const std::string url = tessel::responder::locationUrl(path);
+    const std::string reply = tessel::responder::buildReply(path);
+
+    TESSEL_CHECK(url.starts_with("file:///"));
+    TESSEL_CHECK(url.ends_with(path));
+    TESSEL_CHECK(url.size() == path.size() + (path.starts_with('/') ? 7 : 8));
+
+    static_assert(kHead.size() + std::string_view("Location: ").size() + kTail.size() +
+                      kBody.size() ==
+                  kFixedSize);
+    TESSEL_CHECK(reply.size() == kFixedSize + url.size());
+    TESSEL_CHECK(reply.starts_with("HTTP/1.0 302 Moved Temporarily\r\n"));
+    TESSEL_CHECK(reply.ends_with(kBody));
+    const std::string location = "Location: " + url + "\r\n";
+    TESSEL_CHECK(reply.compare(kHead.size(), location.size(), location) == 0);
+    TESSEL_CHECK(reply.compare(kHead.size() + location.size() - 2, kTail.size(), kTail) == 0);
+    return 0;
+}
