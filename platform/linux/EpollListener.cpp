@@ -2,6 +2,7 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <sys/epoll.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -56,12 +57,23 @@ void raiseDescriptorLimit() {
     static_cast<void>(raised);
 }
 
+// steady_clock is CLOCK_MONOTONIC on Linux, the clock the timer is created on.
 timespec toTimespec(std::chrono::steady_clock::time_point when) {
-    const auto sinceEpoch = when.time_since_epoch();
-    const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);
-    const auto nanoseconds =
-        std::chrono::duration_cast<std::chrono::nanoseconds>(sinceEpoch - seconds);
-    return timespec{static_cast<time_t>(seconds.count()), static_cast<long>(nanoseconds.count())};
+    const auto ns =
+        std::chrono::duration_cast<std::chrono::nanoseconds>(when.time_since_epoch()).count();
+    return timespec{static_cast<time_t>(ns / 1'000'000'000), static_cast<long>(ns % 1'000'000'000)};
+}
+
+bool setInterest(int epoll, int operation, int fd, std::uint32_t events, std::uint64_t tag) {
+    epoll_event interest{};
+    interest.events = events;
+    interest.data.u64 = tag;
+    return ::epoll_ctl(epoll, operation, fd, &interest) == 0;
+}
+
+bool connectionWaiting(int listener) {
+    pollfd queue{listener, POLLIN, 0};
+    return ::poll(&queue, 1, 0) == 1 && (queue.revents & POLLIN) != 0;
 }
 
 }  // namespace
@@ -105,10 +117,8 @@ std::optional<ListenError> EpollListener::ensureEventSet() {
         return errorFrom(errno);
     }
     const int timer = ::timerfd_create(CLOCK_MONOTONIC, TFD_NONBLOCK | TFD_CLOEXEC);
-    epoll_event interest{};
-    interest.events = EPOLLIN;
-    interest.data.u64 = tagOf(timer, kTimerGeneration);
-    if (timer < 0 || ::epoll_ctl(epoll, EPOLL_CTL_ADD, timer, &interest) != 0) {
+    if (timer < 0 ||
+        !setInterest(epoll, EPOLL_CTL_ADD, timer, EPOLLIN, tagOf(timer, kTimerGeneration))) {
         const int number = errno;
         if (timer >= 0) {
             ::close(timer);
@@ -139,14 +149,11 @@ std::optional<ListenError> EpollListener::listen(std::uint16_t port) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     const std::uint32_t generation = nextGeneration();
-    epoll_event interest{};
-    interest.events = EPOLLIN;
-    interest.data.u64 = tagOf(fd, generation);
     if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
         ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd, SOMAXCONN) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &interest) != 0) {
+        !setInterest(epoll_, EPOLL_CTL_ADD, fd, EPOLLIN, tagOf(fd, generation))) {
         const int number = errno;
         ::close(fd);
         return errorFrom(number);
@@ -167,7 +174,7 @@ void EpollListener::close() {
     while (oldest_ >= 0) {
         drop(oldest_);
     }
-    disarmTimer();
+    // A timer still set fires once more, finds nothing due and stays quiet.
 }
 
 bool EpollListener::isListening() const {
@@ -205,9 +212,7 @@ void EpollListener::dispatch(std::uint64_t tag, std::uint32_t ready) {
     const int fd = static_cast<int>(tag & 0xffff'ffffU);
     const auto generation = static_cast<std::uint32_t>(tag >> 32);
     if (generation == kTimerGeneration) {
-        if (fd == timer_) {
-            expireSilent();
-        }
+        expireSilent();
         return;
     }
     if (fd == listener_ && generation == listenerGeneration_) {
@@ -235,6 +240,11 @@ void EpollListener::acceptPending() {
         }
         if (number == EINTR || number == ECONNABORTED || number == EPROTO) {
             continue;  // that one connection is gone; the others are still waiting
+        }
+        // Out of descriptors is reported before the queue is looked at: only give up a
+        // connection for one that is really waiting.
+        if ((number == EMFILE || number == ENFILE) && !connectionWaiting(listener_)) {
+            return;
         }
         if ((number == EMFILE || number == ENFILE) && oldest_ >= 0) {
             drop(oldest_);
@@ -276,10 +286,8 @@ void EpollListener::admit(int fd) {
     if (taken < reply.size()) {
         connection.unsent.assign(reply.substr(taken));
     }
-    epoll_event interest{};
-    interest.events = connection.unsent.empty() ? EPOLLIN : EPOLLIN | EPOLLOUT;
-    interest.data.u64 = tagOf(fd, connection.generation);
-    if (::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &interest) != 0) {
+    const std::uint32_t interest = connection.unsent.empty() ? EPOLLIN : EPOLLIN | EPOLLOUT;
+    if (!setInterest(epoll_, EPOLL_CTL_ADD, fd, interest, tagOf(fd, connection.generation))) {
         drop(fd);
         return;
     }
@@ -294,21 +302,13 @@ void EpollListener::serve(int fd) {
         return;
     }
     Connection& connection = byFd_[fd];
-    if (drained == Drained::Closed) {
-        // A peer that stopped sending after asking is still owed the rest of its reply.
-        if (connection.requested && !connection.unsent.empty()) {
-            flush(fd);
-            return;
-        }
-        finish(fd, connection.requested);
-        return;
-    }
     if (connection.unsent.empty()) {
-        finish(fd, true);
+        finish(fd, drained == Drained::Data);
         return;
     }
-    // Closing now would cut the reply short; the rest of the request is of no interest.
-    connection.requested = true;
+    // Closing now would cut the reply short. Whatever else the peer sends is of no interest; a
+    // peer that has gone fails the next send and is dropped there.
+    connection.requested = connection.requested || drained == Drained::Data;
     watch(fd, EPOLLOUT);
 }
 
@@ -353,7 +353,6 @@ void EpollListener::flush(int fd) {
     if (!connection.unsent.empty()) {
         return;
     }
-    std::string().swap(connection.unsent);
     if (connection.requested) {
         finish(fd, true);
     } else {
@@ -362,10 +361,7 @@ void EpollListener::flush(int fd) {
 }
 
 void EpollListener::watch(int fd, std::uint32_t interest) {
-    epoll_event event{};
-    event.events = interest;
-    event.data.u64 = tagOf(fd, byFd_[fd].generation);
-    if (::epoll_ctl(epoll_, EPOLL_CTL_MOD, fd, &event) != 0) {
+    if (!setInterest(epoll_, EPOLL_CTL_MOD, fd, interest, tagOf(fd, byFd_[fd].generation))) {
         drop(fd);
     }
 }
@@ -377,9 +373,7 @@ void EpollListener::finish(int fd, bool served) {
     (connection.older >= 0 ? byFd_[connection.older].newer : oldest_) = connection.newer;
     (connection.newer >= 0 ? byFd_[connection.newer].older : newest_) = connection.older;
     connection.open = false;
-    if (!connection.unsent.empty()) {
-        std::string().swap(connection.unsent);
-    }
+    std::string().swap(connection.unsent);
     --open_;
     ::close(fd);  // a failed close still releases the descriptor on Linux; nothing to retry
     if (served && events_.served) {
@@ -392,9 +386,7 @@ void EpollListener::drop(int fd) {
 }
 
 void EpollListener::pauseAccepting() {
-    epoll_event interest{};
-    interest.data.u64 = tagOf(listener_, listenerGeneration_);
-    if (::epoll_ctl(epoll_, EPOLL_CTL_MOD, listener_, &interest) != 0) {
+    if (!setInterest(epoll_, EPOLL_CTL_MOD, listener_, 0, tagOf(listener_, listenerGeneration_))) {
         return;
     }
     paused_ = true;
@@ -407,10 +399,7 @@ void EpollListener::resumeAccepting() {
     if (listener_ < 0) {
         return;
     }
-    epoll_event interest{};
-    interest.events = EPOLLIN;
-    interest.data.u64 = tagOf(listener_, listenerGeneration_);
-    ::epoll_ctl(epoll_, EPOLL_CTL_MOD, listener_, &interest);
+    setInterest(epoll_, EPOLL_CTL_MOD, listener_, EPOLLIN, tagOf(listener_, listenerGeneration_));
 }
 
 void EpollListener::expireSilent() {
@@ -442,23 +431,11 @@ void EpollListener::armTimer() {
         return;
     }
     itimerspec setting{};
-    setting.it_value = toTimespec(*next);
-    if (setting.it_value.tv_sec == 0 && setting.it_value.tv_nsec == 0) {
-        setting.it_value.tv_nsec = 1;  // all zeros would disarm it
-    }
+    setting.it_value = toTimespec(*next);  // never all zeros, which would disarm it
     if (::timerfd_settime(timer_, TFD_TIMER_ABSTIME, &setting, nullptr) == 0) {
         armed_ = true;
         armedFor_ = *next;
     }
-}
-
-void EpollListener::disarmTimer() {
-    if (!armed_ || timer_ < 0) {
-        return;
-    }
-    const itimerspec setting{};
-    ::timerfd_settime(timer_, 0, &setting, nullptr);
-    armed_ = false;
 }
 
 bool EpollListener::isCurrent(int fd, std::uint32_t generation) const {

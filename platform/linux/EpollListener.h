@@ -58,7 +58,6 @@ private:
     void resumeAccepting();
     void expireSilent();
     void armTimer();
-    void disarmTimer();
     bool isCurrent(int fd, std::uint32_t generation) const;
     std::uint32_t nextGeneration();
 
