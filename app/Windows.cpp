@@ -128,8 +128,12 @@ void MainForm::menuServers_Click() {
 }
 
 void MainForm::serversOk() {
-    const std::string cleaned = hosts::collapseLineBreaks(servers_->listText());
-    servers_->setListText(cleaned);
+    const std::string typed = servers_->listText();
+    const std::string cleaned = hosts::collapseLineBreaks(typed);
+    // Refilling a box of a million lines takes a moment; skip it when nothing was collapsed.
+    if (cleaned != typed) {
+        servers_->setListText(cleaned);
+    }
     const auto status = services_.files.writeFile(hosts_.listPath(), hosts::savedList(cleaned));
     if (!status.ok()) {
         // The HOSTS file and the window stay as they were; the user may try again.
@@ -140,7 +144,10 @@ void MainForm::serversOk() {
     makeHostsFile();
     services_.box.show(
         "Hosts file changed. You must restart your\r\nweb browser for changes to take effect.");
-    servers_->close();
+    // The user may have closed the window while the message was open.
+    if (servers_ != nullptr) {
+        servers_->close();
+    }
 }
 
 }  // namespace tessel::app

@@ -31,14 +31,17 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void applyLayout();
+    void unload();
 
     QPlainTextEdit* hosts_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
     hosts::EditorLayout layout_;
+    bool unloadedSent_ = false;
 };
 
 }  // namespace tessel::ui
