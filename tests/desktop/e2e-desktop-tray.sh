@@ -13,6 +13,9 @@ if [ "${2:-}" != inside ]; then
     tmp=$(mktemp -d)
     trap 'rm -rf "$tmp"' EXIT
     make_program "$program_dir" "$tmp" True "$tmp/program/data/black.gif"
+    # The shipped list, so the editor's screenshot shows what users get.
+    cp "$program_dir/data/badHosts.dat" "$tmp/program/data/badHosts.dat"
+    cp "$tmp/program/data/badHosts.dat" "$tmp/list.orig"
     printf '127.0.0.1 localhost\r\n' >"$tmp/hosts"
     cp "$tmp/hosts" "$tmp/hosts.orig"
     unshare --net --mount "$0" "$program_dir" inside "$tmp"
@@ -93,6 +96,17 @@ shot resumed
 crop_tray resumed
 wait_for_port
 cmp -s "$art/paused-icon.png" "$art/resumed-icon.png" && fail "the icon did not change colour"
+
+open_menu
+xdotool key s
+sleep 1
+servers=$(xdotool search --onlyvisible --name '^Filtered Servers$' | head -n 1) || fail "no server list"
+shot server-list
+# Tab leads from the list to OK and then to Cancel.
+xdotool windowfocus --sync "$servers" key Tab Tab space
+sleep 0.7
+xdotool search --onlyvisible --name '^Filtered Servers$' >/dev/null && fail "Cancel did not close the list"
+cmp -s "$tmp/program/data/badHosts.dat" "$tmp/list.orig" || fail "Cancel changed the list"
 
 open_menu
 xdotool key x
