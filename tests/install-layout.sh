@@ -11,6 +11,11 @@ for file in lib/tessel/tessel lib/tessel/data/badHosts.dat lib/tessel/data/black
     share/icons/hicolor/scalable/apps/tessel.svg; do
     [ -e "$prefix/$file" ] || { echo "FAIL: $file not installed"; exit 1; }
 done
-[ ! -e "$prefix/lib/tessel/data/prefs.dat" ] || { echo "FAIL: prefs.dat must not be shipped"; exit 1; }
+# A fresh installation starts with the first-run questions; a second install keeps the settings.
+printf '%s/lib/tessel/data/Tessel.gif\r\n/etc/hosts\r\n80\r\n80\r\nkeepHostsFile: NotSet\r\n' "$prefix" >"$prefix/expected"
+cmp "$prefix/lib/tessel/data/prefs.dat" "$prefix/expected" || { echo "FAIL: default prefs.dat"; exit 1; }
+printf 'mine\r\n' >"$prefix/lib/tessel/data/prefs.dat"
+cmake --install "$build" --prefix "$prefix" >/dev/null
+[ "$(cat "$prefix/lib/tessel/data/prefs.dat")" = $'mine\r' ] || { echo "FAIL: settings replaced"; exit 1; }
 grep -q '^Exec=tessel$' "$prefix/share/applications/tessel.desktop"
 echo "PASS: install layout"
