@@ -17,10 +17,6 @@ constexpr int kTitlePointSize = 18;
 // Room the label and the borderless line edit need beside the text itself.
 constexpr int kTextPadding = 8;
 
-QRect twipsRect(int left, int top, int width, int height) {
-    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
-}
-
 // The design widths suit the classic dialog fonts; where the desktop's fonts are wider a control
 // grows about its own centre rather than clip its text.
 void widenToFit(QWidget* control, const QString& text) {

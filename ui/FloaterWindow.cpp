@@ -17,10 +17,6 @@ constexpr int kWideWidth = 615;
 constexpr int kWideLeft = 120;
 constexpr double kCounterPointSize = 13.5;
 
-QRect twipsRect(int left, int top, int width, int height) {
-    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
-}
-
 // Where the classic family is missing, the style hint picks the desktop's sans-serif face.
 QFont counterFont() {
     QFont font(QStringLiteral("MS Sans Serif"));

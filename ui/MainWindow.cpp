@@ -45,10 +45,6 @@ void fitCaption(QLabel* label, int room) {
     label->setFont(font);
 }
 
-QRect twipsRect(int left, int top, int width, int height) {
-    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
-}
-
 QAction* addItem(QMenu* menu, const QString& name, const char* caption) {
     QAction* item = menu->addAction(QString::fromLatin1(caption));
     item->setObjectName(name);

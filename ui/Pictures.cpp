@@ -98,4 +98,8 @@ int twipsToPixels(int twips) {
     return twipsToPixels(twips, screen != nullptr ? screen->logicalDotsPerInchX() : kFallbackDpi);
 }
 
+QRect twipsRect(int left, int top, int width, int height) {
+    return {twipsToPixels(left), twipsToPixels(top), twipsToPixels(width), twipsToPixels(height)};
+}
+
 }  // namespace tessel::ui

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QIcon>
+#include <QRect>
 #include <array>
 #include <cstdint>
 
@@ -16,5 +17,7 @@ QIcon trayIcon(platform::TrayPicture picture);
 // Twips (1/1440 inch) to pixels at the screen's logical DPI: 15 twips a pixel at 96 DPI.
 int twipsToPixels(int twips, double logicalDpi);
 int twipsToPixels(int twips);
+// A control's place and size, given in twips, in pixels at the screen's DPI.
+QRect twipsRect(int left, int top, int width, int height);
 
 }  // namespace tessel::ui
