@@ -83,17 +83,25 @@ std::string directoryOf(const std::string& path) {
 }
 
 // A file that cannot be renamed over (a bind mount answers EBUSY) is rewritten in place, but only
-// once the whole new content is ready in memory.
+// once the whole new content is ready in memory. The room for it is claimed before the first old
+// byte is touched, so a full disk fails the write while the old file is still whole (a file
+// system that cannot claim room ahead says so, and the write goes on without); the old bytes are
+// then overwritten and the rest cut off, never emptied first.
 Status writeInPlace(const std::string& path, std::string_view bytes) {
     Fd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         return errnoStatus(errno);
     }
-    if (::ftruncate(fd.get(), 0) != 0) {
+    if (!bytes.empty() &&
+        ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, static_cast<off_t>(bytes.size())) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) {
         return errnoStatus(errno);
     }
     if (Status status = writeAll(fd.get(), bytes); !status.ok()) {
         return status;
+    }
+    if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
+        return errnoStatus(errno);
     }
     if (fd.release() != 0) {
         return errnoStatus(errno);

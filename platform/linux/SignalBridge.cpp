@@ -10,6 +10,8 @@ namespace tessel::platform {
 namespace {
 
 int pipeFds[2] = {-1, -1};
+// Set while the handler runs; see the notifier below.
+bool handling = false;
 
 extern "C" void onSignal(int) {
     const int saved = errno;
@@ -30,9 +32,18 @@ SignalBridge::SignalBridge(std::function<void()> handler, QObject* parent)
         char buffer[64];
         while (::read(pipeFds[0], buffer, sizeof buffer) > 0) {
         }
-        if (onSignal_) {
-            onSignal_();
+        // The handler may wait in a message box (the exit sequence reports a HOSTS file it could
+        // not give back), and the box's event loop brings further signals here: running the
+        // handler again inside itself would stack one more box per signal and redo the exit
+        // sequence half-way through the first. The one already running is all a signal asks for.
+        if (!onSignal_ || handling) {
+            return;
         }
+        handling = true;
+        struct Done {
+            ~Done() { handling = false; }
+        } done;
+        onSignal_();
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
