@@ -86,6 +86,7 @@ void MainForm::Form_Load() {
     strPicturePath = prefs_.inputPicturePath(prefsFile());
     markPicture(ui::markedPreset(strPicturePath, programDirectory()));
     prefs_.inputHostsPath(prefsFile(), strHostsPath);
+    removeLeftovers();
     startListening();
     hostsTouched_ = true;
     makeHostsFile();
@@ -108,6 +109,14 @@ void MainForm::sessionEnding() {
         services_.process.endProgram();
     }
     menuExit_Click();
+}
+
+void MainForm::removeLeftovers() {
+    services_.files.removeLeftovers(programDirectory() + "/data");
+    const auto slash = strHostsPath.rfind('/');
+    if (slash != std::string::npos) {
+        services_.files.removeLeftovers(slash == 0 ? "/" : strHostsPath.substr(0, slash));
+    }
 }
 
 void MainForm::startListening() {

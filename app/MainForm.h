@@ -101,6 +101,7 @@ private:
     ui::FloaterWindow& loadFloater();
     void serversOk();
     bool chooseHostsFile(std::string& path);
+    void removeLeftovers();
 
     Services services_;
     std::unique_ptr<ui::MainWindow> window_;

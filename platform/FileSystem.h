@@ -18,6 +18,9 @@ public:
     virtual Status removeFile(const std::string& path) = 0;
     // A search with normal attributes: an empty path, a directory or a hidden file is not found.
     virtual bool fileExists(const std::string& path) = 0;
+    // Deletes the temporaries that a write cut short by a kill left in a directory. Only one
+    // instance runs, so any found at start-up belong to no write in progress.
+    virtual void removeLeftovers(const std::string& directory) = 0;
 };
 
 }  // namespace tessel::platform

@@ -1,5 +1,6 @@
 #include "platform/linux/PosixFileSystem.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -14,6 +15,8 @@
 
 namespace tessel::platform {
 namespace {
+
+constexpr std::string_view kTemporaryPrefix = ".tessel-";
 
 Status errnoStatus(int error) {
     return Status::failure(std::strerror(error));
@@ -103,6 +106,9 @@ Status writeInPlace(const std::string& path, std::string_view bytes) {
     if (::ftruncate(fd.get(), static_cast<off_t>(bytes.size())) != 0) {
         return errnoStatus(errno);
     }
+    if (::fdatasync(fd.get()) != 0) {
+        return errnoStatus(errno);
+    }
     if (fd.release() != 0) {
         return errnoStatus(errno);
     }
@@ -162,7 +168,7 @@ Status replaceFile(const std::string& path, std::string_view bytes) {
     if (exists && S_ISDIR(target.st_mode)) {
         return errnoStatus(EISDIR);
     }
-    std::string temporary = directoryOf(path) + "/.tessel-XXXXXX";
+    std::string temporary = directoryOf(path) + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
     Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0) {
         // A directory we may not create in can still hold a file we may write.
@@ -243,6 +249,26 @@ ReadResult PosixFileSystem::readFile(const std::string& path) {
 
 Status PosixFileSystem::writeFile(const std::string& path, std::string_view bytes) {
     return replaceFile(writeTarget(path), bytes);
+}
+
+void PosixFileSystem::removeLeftovers(const std::string& directory) {
+    DIR* listing = ::opendir(directory.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view name = entry->d_name;
+        // Exactly the names mkostemp gave our temporaries: the prefix and six characters.
+        if (!name.starts_with(kTemporaryPrefix) || name.size() != kTemporaryPrefix.size() + 6) {
+            continue;
+        }
+        struct stat info {};
+        if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(info.st_mode)) {
+            ::unlinkat(::dirfd(listing), entry->d_name, 0);
+        }
+    }
+    ::closedir(listing);
 }
 
 Status PosixFileSystem::removeFile(const std::string& path) {

@@ -10,6 +10,7 @@ public:
     Status writeFile(const std::string& path, std::string_view bytes) override;
     Status removeFile(const std::string& path) override;
     bool fileExists(const std::string& path) override;
+    void removeLeftovers(const std::string& directory) override;
 };
 
 }  // namespace tessel::platform

@@ -115,6 +115,8 @@ public:
         }
         return {};
     }
+    std::vector<std::string> cleaned;
+    void removeLeftovers(const std::string& directory) override { cleaned.push_back(directory); }
     bool fileExists(const std::string& path) override {
         return files.count(path) != 0 && hidden.count(path) == 0;
     }

@@ -325,3 +325,14 @@ INSTANTIATE_TEST_SUITE_P(Names, PosixFileSystemExists,
                          [](const auto& row) { return std::string(row.param.name); });
 
 }  // namespace
+
+TEST_F(PosixFileSystemTest, RemovesOnlyTheTemporariesAKilledWriteLeft) {
+    for (const char* name :
+         {".tessel-a1B2c3", ".tessel-x", ".tessel-abcdefg", "hosts", ".hidden"}) {
+        put(path(name), "x");
+    }
+    fs::create_directory(path(".tessel-dir999"));
+    files.removeLeftovers(dir);
+    EXPECT_EQ(entries(), (std::set<std::string>{".tessel-x", ".tessel-abcdefg", "hosts", ".hidden",
+                                                ".tessel-dir999"}));
+}

@@ -42,6 +42,8 @@ TEST(Startup, RunsItsStepsInOrder) {
     EXPECT_TRUE(h.form->booKeepHostsFile);
     EXPECT_EQ(h.form->strHostsPath, kHosts);
     EXPECT_EQ(h.form->intBlocked, 0U);
+    EXPECT_EQ(h.files.cleaned, (std::vector<std::string>{kDir + "/data", "/etc"}))
+        << "temporaries of a killed run are cleared before anything is written";
 }
 
 TEST(Startup, PortConflictEndsBeforeTheHostsFileOrTrayIsTouched) {
