@@ -41,6 +41,10 @@ struct FirstRunRow {
     bool ends;
 };
 
+inline void PrintTo(const FirstRunRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class FirstRun : public ::testing::TestWithParam<FirstRunRow> {};
 
 TEST_P(FirstRun, AsksRecordsAndGoesOn) {

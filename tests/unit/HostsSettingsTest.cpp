@@ -42,6 +42,9 @@ struct ModeRow {
     bool keepAfter;
     bool written;
 };
+inline void PrintTo(const ModeRow& row, std::ostream* out) {
+    *out << row.mode << " answered " << static_cast<int>(row.answer);
+}
 
 class KeepReplace : public ::testing::TestWithParam<ModeRow> {};
 

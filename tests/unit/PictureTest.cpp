@@ -27,6 +27,9 @@ struct PresetRow {
     const char* item;
     std::string written;
 };
+inline void PrintTo(const PresetRow& row, std::ostream* out) {
+    *out << row.item;
+}
 
 class PresetCommand : public ::testing::TestWithParam<PresetRow> {};
 

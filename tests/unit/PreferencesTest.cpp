@@ -38,6 +38,9 @@ struct KeepRow {
     std::string line5;
     KeepSetting setting;
 };
+inline void PrintTo(const KeepRow& row, std::ostream* out) {
+    *out << '"' << row.line5 << '"';
+}
 
 class ParseKeep : public ::testing::TestWithParam<KeepRow> {};
 
@@ -62,6 +65,9 @@ struct RewriteRow {
     int line;
     std::optional<std::string> after;
 };
+inline void PrintTo(const RewriteRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class RewriteLine : public ::testing::TestWithParam<RewriteRow> {};
 

@@ -8,6 +8,9 @@ struct ReplyRow {
     std::string picture;
     std::string location;
 };
+inline void PrintTo(const ReplyRow& row, std::ostream* out) {
+    *out << '"' << row.picture << '"';
+}
 
 class Reply : public ::testing::TestWithParam<ReplyRow> {};
 

@@ -88,6 +88,9 @@ struct MarkRow {
     std::string picture;
     const char* marked;  // nullptr: no preset item marked
 };
+inline void PrintTo(const MarkRow& row, std::ostream* out) {
+    *out << '"' << row.picture << '"';
+}
 
 class StartupMarks : public ::testing::TestWithParam<MarkRow> {};
 
