@@ -29,12 +29,7 @@ void HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
             status = {};  // a missing file is created
         }
         if (status.ok()) {
-            // The block is the big part: the user's bytes go in front of it, in the room a long
-            // list leaves spare, instead of the block being copied after them into a second
-            // buffer of its size.
-            std::string text = keepModeBlock(list.bytes);
-            text.insert(0, current.bytes);
-            status = files_.writeFile(hostsPath, text);
+            status = files_.writeFile(hostsPath, keepModeText(current.bytes, list.bytes));
         }
         if (!status.ok()) {
             box_.show("Error appending to your existing HOSTS file: " + status.error() +

@@ -1,6 +1,8 @@
 #include "hosts/HostsText.h"
 
 #include <algorithm>
+#include <cstring>
+#include <initializer_list>
 
 #include "prefs/Lines.h"
 
@@ -22,19 +24,34 @@ constexpr std::string_view kReplaceHeader =
 
 constexpr std::string_view kBlockStart = "\r\n\r\n#Following lines created by Tessel:\r\n";
 
-void appendEntries(std::string& out, std::string_view list) {
-    // The estimate counts the list's own line ends too, so a long list leaves room to spare: the
-    // keep-mode writer puts the user's file in front of the block in it, not in a second buffer.
-    const auto lines = static_cast<std::size_t>(std::count(list.begin(), list.end(), '\n')) + 1;
-    out.reserve(out.size() + list.size() + lines * (kEntryPrefix.size() + 2));
-    text::forEachLine(list, [&out](std::string_view line) {
+char* put(char* cursor, std::string_view bytes) {
+    std::memcpy(cursor, bytes.data(), bytes.size());
+    return cursor + bytes.size();
+}
+
+// The heads, then one entry line per non-empty list line. A million names make tens of megabytes:
+// the text is measured first and written once into a buffer of exactly its size.
+std::string withEntries(std::initializer_list<std::string_view> heads, std::string_view list) {
+    std::size_t size = 0;
+    for (const std::string_view head : heads) {
+        size += head.size();
+    }
+    text::forEachLine(list, [&size](std::string_view line) {
+        size += line.empty() ? 0 : kEntryPrefix.size() + line.size() + text::kCrLf.size();
+        return true;
+    });
+    std::string out(size, '\0');
+    char* cursor = out.data();
+    for (const std::string_view head : heads) {
+        cursor = put(cursor, head);
+    }
+    text::forEachLine(list, [&cursor](std::string_view line) {
         if (!line.empty()) {
-            out.append(kEntryPrefix);
-            out.append(line);
-            out.append(text::kCrLf);
+            cursor = put(put(put(cursor, kEntryPrefix), line), text::kCrLf);
         }
         return true;
     });
+    return out;
 }
 
 // The end of the entry lines that start at `pos`: each is the prefix, a name, and CR LF.
@@ -52,15 +69,15 @@ std::size_t skipEntries(std::string_view text, std::size_t pos) {
 }  // namespace
 
 std::string replaceModeText(std::string_view list) {
-    std::string out(kReplaceHeader);
-    appendEntries(out, list);
-    return out;
+    return withEntries({kReplaceHeader}, list);
 }
 
 std::string keepModeBlock(std::string_view list) {
-    std::string out(kBlockStart);
-    appendEntries(out, list);
-    return out;
+    return withEntries({kBlockStart}, list);
+}
+
+std::string keepModeText(std::string_view hostsFile, std::string_view list) {
+    return withEntries({hostsFile, kBlockStart}, list);
 }
 
 bool isReplaceModeFile(std::string_view hostsFile) {

@@ -16,6 +16,8 @@ std::string replaceModeText(std::string_view list);
 
 // What keep mode appends to the user's file: CR LF CR LF, the marker line, the entry lines.
 std::string keepModeBlock(std::string_view list);
+// The user's file with that block appended.
+std::string keepModeText(std::string_view hostsFile, std::string_view list);
 
 // The user's file with every block keepModeBlock appended taken out again, and nothing else; a
 // file the replace-mode writer made is reduced by the line filter instead. Returns nothing when
