@@ -50,15 +50,22 @@ void MainForm::menuPreset_Click(int row) {
     markPicture(row);
 }
 
+// Shows an open dialog for a file that must exist; false when the user cancelled (silently) or
+// the dialog failed (reported with the given icon).
+bool MainForm::chooseExistingFile(platform::FileDialog& dialog, const std::string& initDir,
+                                  platform::Icon errorIcon) {
+    dialog.flags = platform::kFlagFileMustExist | platform::kFlagHideReadOnly;
+    dialog.initDir = initDir;
+    dialog.cancelError = true;
+    const auto error = dialog.showOpen();
+    if (error && error->number != platform::kCancelErrorNumber) {
+        services_.box.show("Error: " + error->description, Buttons::Ok, errorIcon);
+    }
+    return !error;
+}
+
 void MainForm::menuPath_Click() {
-    pictureDialog_.flags = platform::kFlagFileMustExist | platform::kFlagHideReadOnly;
-    pictureDialog_.initDir = strPicturePath;
-    pictureDialog_.cancelError = true;
-    if (const auto error = pictureDialog_.showOpen()) {
-        if (error->number != platform::kCancelErrorNumber) {
-            services_.box.show("Error: " + error->description, Buttons::Ok,
-                               platform::Icon::Exclamation);
-        }
+    if (!chooseExistingFile(pictureDialog_, strPicturePath, platform::Icon::Exclamation)) {
         return;
     }
     strPicturePath = pictureDialog_.fileName;
@@ -68,13 +75,7 @@ void MainForm::menuPath_Click() {
 }
 
 void MainForm::menuAdvHosts_Click() {
-    hostsDialog_.flags = platform::kFlagFileMustExist | platform::kFlagHideReadOnly;
-    hostsDialog_.initDir = strHostsPath;
-    hostsDialog_.cancelError = true;
-    if (const auto error = hostsDialog_.showOpen()) {
-        if (error->number != platform::kCancelErrorNumber) {
-            services_.box.show("Error: " + error->description);
-        }
+    if (!chooseExistingFile(hostsDialog_, strHostsPath, platform::Icon::None)) {
         return;
     }
     // The path in use stays until the next start, so exit restores the file at the old path.

@@ -101,6 +101,8 @@ private:
     ui::FloaterWindow& loadFloater();
     void serversOk();
     bool chooseHostsFile(std::string& path);
+    bool chooseExistingFile(platform::FileDialog& dialog, const std::string& initDir,
+                            platform::Icon errorIcon);
     void removeLeftovers();
 
     Services services_;

@@ -1,5 +1,7 @@
 #include "ui/FloaterWindow.h"
 
+#include "ui/FocusHandoff.h"
+
 #include <QCloseEvent>
 #include <QEvent>
 #include <QFont>
@@ -48,7 +50,7 @@ FloaterWindow::FloaterWindow(QWidget* parent)
     counter_->setAlignment(Qt::AlignCenter);
     counter_->setFont(counterFont());
     counter_->setGeometry(twipsRect(180, 120, 495, 495));
-    counter_->installEventFilter(this);
+    new FocusHandoff(counter_, hidden_);
     setTabOrder(hidden_, counter_);
 }
 
@@ -88,15 +90,6 @@ void FloaterWindow::widenTextBox() {
 
 void FloaterWindow::resetToZero() {
     counter_->setText(QStringLiteral("0"));
-}
-
-// As in the main window: the counter hands the focus on at once, so it never shows a caret.
-bool FloaterWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == counter_ && event->type() == QEvent::FocusIn) {
-        hidden_->setFocus(Qt::OtherFocusReason);
-        return true;
-    }
-    return QWidget::eventFilter(watched, event);
 }
 
 }  // namespace tessel::ui

@@ -1,5 +1,7 @@
 #include "ui/MainWindow.h"
 
+#include "ui/FocusHandoff.h"
+
 #include <QAction>
 #include <QCloseEvent>
 #include <QFontMetrics>
@@ -115,7 +117,7 @@ void MainWindow::buildControls() {
     counter_->setObjectName(QStringLiteral("txtBlocked"));
     counter_->setReadOnly(true);
     counter_->setGeometry(twipsRect(1680, 190, 375, 285));
-    counter_->installEventFilter(this);
+    new FocusHandoff(counter_, hidden_);
     setTabOrder(hidden_, counter_);
     fitCaption(label, counter_->x() - label->x());
 }
@@ -220,16 +222,6 @@ void MainWindow::changeEvent(QEvent* event) {
         hide();
         setWindowState(windowState() & ~Qt::WindowMinimized);
     }
-}
-
-// The counter never keeps the focus, so no caret ever blinks in it and typing cannot change it.
-// Swallowing its FocusIn keeps the line edit from starting its caret at all.
-bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == counter_ && event->type() == QEvent::FocusIn) {
-        hidden_->setFocus(Qt::OtherFocusReason);
-        return true;
-    }
-    return QMainWindow::eventFilter(watched, event);
 }
 
 }  // namespace tessel::ui
