@@ -21,16 +21,9 @@ if [ "${2:-}" != inside ]; then
     unshare --net --mount "$0" "$program_dir" inside "$tmp"
     exit
 fi
-tmp=$3
-art=${TESSEL_ARTIFACTS:-$tmp/artifacts}
-mkdir -p "$art"
-ip link set lo up
-mount --bind "$tmp/hosts" /etc/hosts
+enter_with_own_hosts "$3"
 
-export DISPLAY=:$((500 + RANDOM % 400))
-Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+start_display
 # The tray host sits in the top-left corner, so the first icon is at a known place.
 trayer --edge top --align left --widthtype pixel --width 120 --height 24 --SetDockType false \
     --transparent false --tint 0x404040 >/dev/null 2>&1 &

@@ -16,9 +16,7 @@ if [ "${2:-}" != inside ]; then
     unshare --net --mount "$0" "$program_dir" inside "$tmp"
     exit
 fi
-tmp=$3
-ip link set lo up
-mount --bind "$tmp/hosts" /etc/hosts
+enter_with_own_hosts "$3"
 QT_QPA_PLATFORM=offscreen "$tmp/program/tessel" &
 pid=$!
 trap 'kill -9 $pid 2>/dev/null || true' EXIT

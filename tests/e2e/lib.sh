@@ -38,3 +38,21 @@ fail() {
     echo "FAIL: $*"
     exit 1
 }
+
+# Inside the namespaces: loopback up, the test's own HOSTS file over /etc/hosts, and `art` set to
+# where screenshots go.
+enter_with_own_hosts() {
+    tmp=$1
+    art=${TESSEL_ARTIFACTS:-$tmp/artifacts}
+    mkdir -p "$art"
+    ip link set lo up
+    mount --bind "$tmp/hosts" /etc/hosts
+}
+
+# A private virtual display: exports DISPLAY and sets `xvfb` to the server's pid.
+start_display() {
+    export DISPLAY=:$((500 + RANDOM % 400))
+    Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb=$!
+    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+}

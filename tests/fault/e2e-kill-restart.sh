@@ -17,9 +17,7 @@ if [ "${2:-}" != inside ]; then
     timeout 60 unshare --net --mount "$0" "$program_dir" inside "$tmp"
     exit
 fi
-tmp=$3
-ip link set lo up
-mount --bind "$tmp/hosts" /etc/hosts
+enter_with_own_hosts "$3"
 trap 'kill -9 ${pid:-} 2>/dev/null || true' EXIT
 
 QT_QPA_PLATFORM=offscreen "$tmp/program/tessel" >"$tmp/first.log" 2>&1 &

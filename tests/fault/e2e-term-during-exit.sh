@@ -17,17 +17,10 @@ if [ "${2:-}" != inside ]; then
     timeout 60 unshare --net --mount "$0" "$program_dir" inside "$tmp"
     exit
 fi
-tmp=$3
-art=${TESSEL_ARTIFACTS:-$tmp/artifacts}
-mkdir -p "$art"
-ip link set lo up
-mount --bind "$tmp/hosts" /etc/hosts
+enter_with_own_hosts "$3"
 
-export DISPLAY=:$((500 + RANDOM % 400))
-Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb=$!
+start_display
 trap 'kill -9 ${pid:-} $xvfb 2>/dev/null || true' EXIT
-for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 
 "$tmp/program/tessel" >"$tmp/tessel.log" 2>&1 &
 pid=$!
