@@ -162,7 +162,7 @@ Status writeTemporary(int fd, const struct stat* target, std::string_view bytes)
     return {};
 }
 
-Status replaceFile(const std::string& path, std::string_view bytes) {
+Status replaceFile(const std::string& path, std::string_view bytes, bool& renameRefused) {
     struct stat target {};
     const bool exists = ::stat(path.c_str(), &target) == 0;
     if (exists && S_ISDIR(target.st_mode)) {
@@ -191,6 +191,7 @@ Status replaceFile(const std::string& path, std::string_view bytes) {
     const int renameError = errno;
     ::unlink(temporary.c_str());
     if (renameError == EBUSY || renameError == EXDEV) {
+        renameRefused = true;
         return writeInPlace(path, bytes);
     }
     return errnoStatus(renameError);
@@ -248,7 +249,22 @@ ReadResult PosixFileSystem::readFile(const std::string& path) {
 }
 
 Status PosixFileSystem::writeFile(const std::string& path, std::string_view bytes) {
-    return replaceFile(writeTarget(path), bytes);
+    const std::string target = writeTarget(path);
+    // A file that refused to be renamed over (a bind mount) is written in place from then on,
+    // rather than every write first making, syncing and throwing away a whole temporary copy.
+    if (writtenInPlace_.count(target) != 0) {
+        struct stat info {};
+        if (::stat(target.c_str(), &info) == 0) {
+            return writeInPlace(target, bytes);
+        }
+        writtenInPlace_.erase(target);  // the mount is gone: a plain file again
+    }
+    bool renameRefused = false;
+    Status status = replaceFile(target, bytes, renameRefused);
+    if (renameRefused) {
+        writtenInPlace_.insert(target);
+    }
+    return status;
 }
 
 void PosixFileSystem::removeLeftovers(const std::string& directory) {

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <set>
+#include <string>
+
 #include "platform/FileSystem.h"
 
 namespace tessel::platform {
@@ -11,6 +14,9 @@ public:
     Status removeFile(const std::string& path) override;
     bool fileExists(const std::string& path) override;
     void removeLeftovers(const std::string& directory) override;
+
+private:
+    std::set<std::string> writtenInPlace_;
 };
 
 }  // namespace tessel::platform

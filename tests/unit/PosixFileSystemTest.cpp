@@ -199,7 +199,10 @@ TEST_F(PosixFileSystemTest, BindMountedFileIsWrittenInPlace) {
             ::mount(source.c_str(), target.c_str(), nullptr, MS_BIND, nullptr) != 0) {
             return kSkipped;
         }
-        const bool written = PosixFileSystem().writeFile(target, "new\r\n").ok();
+        // The second write goes straight in place; both must land.
+        PosixFileSystem mounted;
+        const bool first = mounted.writeFile(target, "first\r\n").ok();
+        const bool written = first && mounted.writeFile(target, "new\r\n").ok();
         return written && contentOf(target) == "new\r\n" ? 0 : 1;
     });
     if (code == kSkipped) {
