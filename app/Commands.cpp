@@ -1,6 +1,7 @@
 #include <QAction>
 
 #include "app/MainForm.h"
+#include "hosts/HostsText.h"
 #include "prefs/PrefsFormat.h"
 #include "ui/PicturePresets.h"
 
@@ -20,7 +21,7 @@ void MainForm::setPausedMenus(bool paused) {
 void MainForm::menuPause_Click() {
     booPaused = true;
     responder_.close();
-    deleteHostsFile();
+    giveBackHostsFile();
     setPausedMenus(true);
     // The paused picture is the floating counter's icon: taking it loads that window, hidden.
     loadFloater();
@@ -41,6 +42,36 @@ void MainForm::markPicture(int row) {
         setChecked(item.c_str(), each == row);
         setChecked((item + "2").c_str(), each == row);
     }
+}
+
+// A line break would split prefs.dat's lines (and a reply's header); a NUL would cut the path.
+bool MainForm::storablePath(const std::string& path) {
+    if (path.find_first_of(std::string_view("\r\n\0", 3)) == std::string::npos) {
+        return true;
+    }
+    services_.box.show("The path \"" + path +
+                           "\" holds a line break, which Tessel cannot store.\r\n"
+                           "Please rename the file or choose another one.",
+                       Buttons::Ok, platform::Icon::Exclamation);
+    return false;
+}
+
+// Replace mode overwrites the chosen file and later removes it: a file that is not a HOSTS file
+// (say, the password file) is never taken.
+bool MainForm::usableHostsPath(const std::string& path, const std::string& inUse) {
+    if (!storablePath(path)) {
+        return false;
+    }
+    const auto current = services_.files.readFile(path);
+    if (!current.ok() || hosts::isHostsText(current.bytes)) {
+        return true;
+    }
+    services_.box.show("\"" + path +
+                           "\" is not a HOSTS file: it has lines that are neither blank, nor "
+                           "comments, nor an address followed by names.\r\n"
+                           "Tessel goes on using \"" + inUse + "\".",
+                       Buttons::Ok, platform::Icon::Exclamation);
+    return false;
 }
 
 void MainForm::menuPreset_Click(int row) {
@@ -68,19 +99,27 @@ void MainForm::menuPath_Click() {
     if (!chooseExistingFile(pictureDialog_, strPicturePath, platform::Icon::Exclamation)) {
         return;
     }
+    if (!storablePath(pictureDialog_.fileName)) {
+        return;
+    }
     strPicturePath = pictureDialog_.fileName;
-    prefs_.outputPicturePath(strPicturePath, prefsFile());
+    const bool written = prefs_.outputPicturePath(strPicturePath, prefsFile());
     markPicture(ui::markedPreset(strPicturePath, programDirectory()));
-    services_.box.show("Picture set.");
+    if (written) {
+        services_.box.show("Picture set.");
+    }
 }
 
 void MainForm::menuAdvHosts_Click() {
-    if (!chooseExistingFile(hostsDialog_, strHostsPath, platform::Icon::None)) {
+    if (!chooseExistingFile(hostsDialog_, strHostsPath, platform::Icon::None) ||
+        !usableHostsPath(hostsDialog_.fileName, strHostsPath)) {
         return;
     }
     // The path in use stays until the next start, so exit restores the file at the old path.
-    prefs_.outputHostsPath(hostsDialog_.fileName, prefsFile());
-    services_.box.show("Path changed. Please exit and re-open Tessel for changes to take effect.");
+    if (prefs_.outputHostsPath(hostsDialog_.fileName, prefsFile())) {
+        services_.box.show(
+            "Path changed. Please exit and re-open Tessel for changes to take effect.");
+    }
 }
 
 void MainForm::menuKeepReplace_Click() {

@@ -41,8 +41,9 @@ bool MainForm::chooseHostsFile(std::string& path) {
     hostsDialog_.initDir = kDialogDirectory;
     hostsDialog_.cancelError = false;
     (void)hostsDialog_.showOpen();
-    // An empty name means the dialog was cancelled: fall back to the standard path.
-    if (hostsDialog_.fileName.size() >= 3) {
+    // An empty name means the dialog was cancelled: fall back to the standard path, as for a
+    // file that cannot be used.
+    if (hostsDialog_.fileName.size() >= 3 && usableHostsPath(hostsDialog_.fileName, path)) {
         path = hostsDialog_.fileName;
     }
     return true;
@@ -58,14 +59,17 @@ void MainForm::firstRunSetup() {
         services_.process.endProgram();
     }
     booKeepHostsFile = replace == Answer::No;
-    prefs_.outputBooKeepHostsFile(booKeepHostsFile, prefsFile(), booKeepHostsFile);
-    prefs_.outputPicturePath(prefs::defaultPicturePath(programDirectory()), prefsFile());
+    bool written = prefs_.outputBooKeepHostsFile(booKeepHostsFile, prefsFile(), booKeepHostsFile);
+    written = prefs_.outputPicturePath(prefs::defaultPicturePath(programDirectory()), prefsFile()) &&
+              written;
     std::string path = kStandardHostsPath;
     if (!services_.files.fileExists(path) && !chooseHostsFile(path)) {
         removeTrayIcon();
         services_.process.endProgram();
     }
-    prefs_.outputHostsPath(path, prefsFile());
+    if (!prefs_.outputHostsPath(path, prefsFile()) || !written) {
+        return;  // the error boxes said why; no word of success follows them
+    }
     services_.box.show("Your HOSTS file was set to \"" + path +
                        "\".\r\n"
                        "If you would like to change this value, you may select the \"Change HOSTS "

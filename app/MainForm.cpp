@@ -14,7 +14,7 @@ MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window, st
       hosts_(services.box, services.files, services.process,
              [this] { prefs_.recreatePrefsFile(prefsFile()); }),
       responder_(
-          services.listener, services.box, services.process, port,
+          services.listener, services.box, port,
           {[this]() -> const std::string& { return strPicturePath; }, [this] { onBlocked(); }}),
       hostsDialog_(services.picker),
       pictureDialog_(services.picker) {
@@ -87,6 +87,7 @@ void MainForm::Form_Load() {
     markPicture(ui::markedPreset(strPicturePath, programDirectory()));
     prefs_.inputHostsPath(prefsFile(), strHostsPath);
     removeLeftovers();
+    hosts_.giveBackLeftCopy();
     startListening();
     hostsTouched_ = true;
     makeHostsFile();
@@ -95,10 +96,11 @@ void MainForm::Form_Load() {
 }
 
 void MainForm::menuExit_Click() {
-    if (booPaused) {
-        menuResume_Click();
+    // Paused, the file already is the user's again: writing it only to take it back could fail
+    // halfway (another server on the port) and leave the entries behind.
+    if (!booPaused) {
+        giveBackHostsFile();
     }
-    deleteHostsFile();
     removeTrayIcon();
     services_.process.endProgram();
 }
@@ -120,15 +122,20 @@ void MainForm::removeLeftovers() {
 }
 
 void MainForm::startListening() {
-    responder_.startListening();
+    if (!responder_.startListening()) {
+        // The program ends after the message: the machine gets its file back first.
+        giveBackHostsFile();
+        removeTrayIcon();
+        services_.process.endProgram();
+    }
 }
 
-void MainForm::makeHostsFile() {
-    hosts_.makeHostsFile(strHostsPath, booKeepHostsFile);
+bool MainForm::makeHostsFile() {
+    return hosts_.makeHostsFile(strHostsPath, booKeepHostsFile);
 }
 
-void MainForm::deleteHostsFile() {
-    hosts_.deleteHostsFile(strHostsPath, booKeepHostsFile);
+void MainForm::giveBackHostsFile() {
+    hosts_.giveBackHostsFile(strHostsPath, booKeepHostsFile);
 }
 
 void MainForm::removeTrayIcon() {

@@ -75,8 +75,8 @@ public:
     // Procedures the commands share.
     void firstRunSetup();
     void startListening();
-    void makeHostsFile();
-    void deleteHostsFile();
+    bool makeHostsFile();
+    void giveBackHostsFile();
     void removeTrayIcon();
     void uncheckFloaterMenu();
 
@@ -101,6 +101,8 @@ private:
     ui::FloaterWindow& loadFloater();
     void serversOk();
     bool chooseHostsFile(std::string& path);
+    bool storablePath(const std::string& path);
+    bool usableHostsPath(const std::string& path, const std::string& inUse);
     bool chooseExistingFile(platform::FileDialog& dialog, const std::string& initDir,
                             platform::Icon errorIcon);
     void removeLeftovers();

@@ -140,10 +140,14 @@ void MainForm::serversOk() {
         services_.box.show("Error saving badHosts.dat: " + status.error());
         return;
     }
-    deleteHostsFile();
-    makeHostsFile();
-    services_.box.show(
-        "Hosts file changed. You must restart your\r\nweb browser for changes to take effect.");
+    // Paused, the file stays the user's; Resume writes the new list.
+    if (!booPaused) {
+        giveBackHostsFile();
+        if (makeHostsFile()) {
+            services_.box.show("Hosts file changed. You must restart your\r\nweb browser for "
+                               "changes to take effect.");
+        }
+    }
     // The user may have closed the window while the message was open.
     if (servers_ != nullptr) {
         servers_->close();

@@ -129,7 +129,7 @@ struct Saving final {
     double total() const { return text + save + hosts; }
 };
 
-// What deleteHostsFile and makeHostsFile do in keep mode.
+// What giveBackHostsFile and makeHostsFile do in keep mode.
 void rewriteHosts(PosixFileSystem& files, const Paths& paths) {
     const auto current = files.readFile(paths.hosts);
     if (const auto restored = tessel::hosts::restoreKeepMode(current.bytes)) {

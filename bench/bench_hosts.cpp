@@ -54,6 +54,7 @@ class BenchProcess final : public tessel::platform::Process {
 public:
     explicit BenchProcess(std::string directory) : directory_(std::move(directory)) {}
     std::string programDirectory() const override { return directory_; }
+    std::string hostName() const override { return "bench"; }
     void processEvents() override {}
     void post(std::function<void()>) override {}
     [[noreturn]] void endProgram() override { std::abort(); }
@@ -289,7 +290,7 @@ int main() {
         measure("keep write", dir, kept, keptSample, userFile,
                 [&] { hosts.makeHostsFile(kept, true); }),
         measure("keep restore", dir, kept, keptSample, appendedFile,
-                [&] { hosts.deleteHostsFile(kept, true); }),
+                [&] { hosts.giveBackHostsFile(kept, true); }),
     };
     if (sizeOf(kept) != kUserHosts.size()) {
         std::fprintf(stderr, "bench_hosts: restore did not give the user file back\n");

@@ -15,35 +15,88 @@ std::string HostsFile::listPath() const {
     return process_.programDirectory() + "/data/badHosts.dat";
 }
 
-void HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
+std::string HostsFile::savedPath() const {
+    return process_.programDirectory() + "/data/hosts-before-tessel.dat";
+}
+
+bool HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
     const auto list = files_.readFile(listPath());
     if (!list.ok()) {
         box_.show("Error opening badHosts.dat: " + list.status.error());
-        return;
+        return false;
     }
-    if (keep) {
-        // The append is made as a whole new file (the old bytes plus the block), never in pieces.
-        auto current = files_.readFile(hostsPath);
-        platform::Status status = current.status;
-        if (current.missing) {
-            status = {};  // a missing file is created
-        }
-        if (status.ok()) {
-            status = files_.writeFile(hostsPath, keepModeText(current.bytes, list.bytes));
-        }
-        if (!status.ok()) {
-            box_.show("Error appending to your existing HOSTS file: " + status.error() +
-                      "\r\nExiting Tessel.");
-            process_.endProgram();
-        }
-        return;
+    if (!keep) {
+        return writeReplaceMode(hostsPath, list.bytes);
     }
-    const auto status = files_.writeFile(hostsPath, replaceModeText(list.bytes));
+    // The append is made as a whole new file (the old bytes plus the block), never in pieces.
+    auto current = files_.readFile(hostsPath);
+    platform::Status status = current.status;
+    if (current.missing) {
+        status = {};  // a missing file is created
+    }
     if (status.ok()) {
-        return;
+        status = files_.writeFile(hostsPath, keepModeText(current.bytes, list.bytes));
     }
+    if (!status.ok()) {
+        box_.show("Error appending to your existing HOSTS file: " + status.error() +
+                  "\r\nExiting Tessel.");
+        process_.endProgram();
+    }
+    written_ = Written::Keep;
+    return true;
+}
+
+// The file as it is now, to be given back later. A file that already is Tessel's is a leftover
+// whose original is gone: what it carried of the machine's own lines is the best there is.
+std::optional<SavedHosts> HostsFile::snapshot(const std::string& hostsPath, std::string& error) {
+    const auto current = files_.readFile(hostsPath);
+    if (current.missing) {
+        return SavedHosts{hostsPath, false, 0, 0, 0, {}};
+    }
+    const auto ownership = files_.ownership(hostsPath);
+    if (!current.ok() || !ownership) {
+        error = current.ok() ? "No such file or directory" : current.status.error();
+        return std::nullopt;
+    }
+    SavedHosts saved{hostsPath, true, ownership->owner, ownership->group, ownership->mode,
+                     current.bytes};
+    if (isReplaceModeFile(current.bytes)) {
+        saved.bytes = carriedMachineLines(current.bytes);
+        saved.existed = !saved.bytes.empty();
+    }
+    return saved;
+}
+
+bool HostsFile::writeReplaceMode(const std::string& hostsPath, const std::string& list) {
+    std::string error;
+    auto saved = savedCopy();
+    const bool copied = !saved;
+    if (copied) {
+        saved = snapshot(hostsPath, error);
+        if (saved) {
+            const auto status = files_.writeFile(savedPath(), formatSavedHosts(*saved));
+            error = status.ok() ? std::string() : status.error();
+        }
+    }
+    if (error.empty()) {
+        const std::string machine = machineLines(saved->bytes, process_.hostName(), list);
+        const auto status = files_.writeFile(hostsPath, replaceModeText(list, machine));
+        if (status.ok()) {
+            written_ = Written::Replace;
+            return true;
+        }
+        error = status.error();
+        if (copied) {
+            (void)files_.removeFile(savedPath());  // nothing was replaced
+        }
+    }
+    reportReplaceFailure(error);
+    return false;
+}
+
+void HostsFile::reportReplaceFailure(const std::string& error) {
     const auto answer =
-        box_.show("Error creating HOSTS file: " + status.error() +
+        box_.show("Error creating HOSTS file: " + error +
                       ".\r\nYou either need to change your HOSTS path, or prefs.dat "
                       "could\r\nbe corrupted. Do you want to recreate prefs.dat?",
                   platform::Buttons::YesNo);
@@ -52,15 +105,60 @@ void HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
     }
 }
 
-void HostsFile::deleteHostsFile(const std::string& hostsPath, bool keep) {
-    if (!keep) {
-        if (const auto status = files_.removeFile(hostsPath); !status.ok()) {
-            box_.show("Error deleting HOSTS file: " + status.error() + "\r\nExiting anyway.");
-            process_.endProgram();
+std::optional<SavedHosts> HostsFile::savedCopy() {
+    const auto record = files_.readFile(savedPath());
+    return record.ok() ? parseSavedHosts(record.bytes) : std::nullopt;
+}
+
+// Only a file that still is Tessel's is replaced: one the user or another program has put there
+// since is theirs to keep.
+platform::Status HostsFile::putBack(const SavedHosts& saved) {
+    const auto current = files_.readFile(saved.hostsPath);
+    if (!current.ok() && !current.missing) {
+        return current.status;
+    }
+    platform::Status status;
+    if (saved.existed && (current.missing || isReplaceModeFile(current.bytes))) {
+        status = files_.writeFile(saved.hostsPath, saved.bytes,
+                                  {saved.owner, saved.group, saved.mode});
+    } else if (!saved.existed && current.ok() && isReplaceModeFile(current.bytes)) {
+        status = files_.removeFile(saved.hostsPath);
+    }
+    if (status.ok()) {
+        (void)files_.removeFile(savedPath());
+    }
+    return status;
+}
+
+void HostsFile::failGivingBack(const std::string& lead, const std::string& error) {
+    box_.show(lead + error + "\r\nExiting anyway.");
+    process_.endProgram();
+}
+
+void HostsFile::giveBackLeftCopy() {
+    if (const auto saved = savedCopy()) {
+        if (const auto status = putBack(*saved); !status.ok()) {
+            failGivingBack("Error deleting HOSTS file: ", status.error());
+        }
+    }
+}
+
+void HostsFile::giveBackHostsFile(const std::string& hostsPath, bool keep) {
+    const Written written = written_;
+    written_ = Written::Nothing;
+    if (const auto saved = savedCopy()) {
+        if (const auto status = putBack(*saved); !status.ok()) {
+            failGivingBack("Error deleting HOSTS file: ", status.error());
         }
         return;
     }
+    if (written == Written::Replace || (written == Written::Nothing && !keep)) {
+        return;
+    }
     const auto current = files_.readFile(hostsPath);
+    if (written == Written::Nothing && current.missing) {
+        return;  // nothing of Tessel's can be in a file that is not there
+    }
     platform::Status status = current.status;
     if (status.ok()) {
         if (const auto restored = restoreKeepMode(current.bytes)) {
@@ -68,8 +166,7 @@ void HostsFile::deleteHostsFile(const std::string& hostsPath, bool keep) {
         }
     }
     if (!status.ok()) {
-        box_.show("Error removing text from HOSTS file: " + status.error() + "\r\nExiting anyway.");
-        process_.endProgram();
+        failGivingBack("Error removing text from HOSTS file: ", status.error());
     }
 }
 

@@ -1,8 +1,11 @@
 #include "hosts/HostsText.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstring>
 #include <initializer_list>
+#include <set>
+#include <vector>
 
 #include "prefs/Lines.h"
 
@@ -21,6 +24,10 @@ constexpr std::string_view kReplaceHeader =
     "# Tessel to be filtered. You must alter these from\r\n"
     "# within the Tessel program.\r\n"
     "\r\n";
+
+// Only ever follows the header; "Tessel" in it lets the old line filter drop it like the header.
+constexpr std::string_view kMachineHeading =
+    "# This machine's own names, kept by Tessel from the file it replaced:\r\n";
 
 constexpr std::string_view kBlockStart = "\r\n\r\n#Following lines created by Tessel:\r\n";
 
@@ -66,10 +73,182 @@ std::size_t skipEntries(std::string_view text, std::size_t pos) {
     return pos;
 }
 
+// Where the body of a replace-mode file begins, or npos when the file does not open with the
+// whole header (its lines may end in LF alone: an editor may have converted them).
+std::size_t headerEnd(std::string_view file) {
+    std::size_t pos = 0;
+    bool whole = true;
+    text::forEachLine(kReplaceHeader, [&](std::string_view expected) {
+        const std::size_t lf = file.find('\n', pos);
+        std::string_view line = file.substr(pos, lf == std::string_view::npos ? lf : lf - pos);
+        if (line.ends_with('\r')) {
+            line.remove_suffix(1);
+        }
+        whole = lf != std::string_view::npos && line == expected;
+        pos = lf + 1;
+        return whole;
+    });
+    return whole ? pos : std::string_view::npos;
+}
+
+std::string lowered(std::string_view name) {
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return lower;
+}
+
+// The address and the names of a HOSTS line, without its comment.
+std::vector<std::string_view> fieldsOf(std::string_view line) {
+    line = line.substr(0, line.find('#'));
+    std::vector<std::string_view> fields;
+    std::size_t pos = 0;
+    while ((pos = line.find_first_not_of(" \t\r", pos)) != std::string_view::npos) {
+        const std::size_t end = std::min(line.find_first_of(" \t\r", pos), line.size());
+        fields.push_back(line.substr(pos, end - pos));
+        pos = end;
+    }
+    return fields;
+}
+
+bool namesMachine(const std::string& name, std::string_view hostName) {
+    if (name.find("localhost") != std::string::npos || name == "ip6-loopback") {
+        return true;
+    }
+    const std::string host = lowered(hostName);
+    const std::string shortName = host.substr(0, host.find('.'));
+    return !shortName.empty() &&
+           (name == host || name == shortName || name.starts_with(shortName + "."));
+}
+
+// Which of `names` (lower case) the list holds, letter case ignored.
+std::set<std::string> listedAmong(const std::set<std::string>& names, std::string_view list) {
+    std::set<std::size_t> sizes;
+    for (const auto& name : names) {
+        sizes.insert(name.size());
+    }
+    std::set<std::string> listed;
+    text::forEachLine(list, [&](std::string_view line) {
+        if (sizes.count(line.size()) != 0) {
+            if (std::string name = lowered(line); names.count(name) != 0) {
+                listed.insert(std::move(name));
+            }
+        }
+        return true;
+    });
+    return listed;
+}
+
+bool isIpv4(std::string_view address) {
+    int parts = 0;
+    for (std::size_t pos = 0;;) {
+        const std::size_t dot = address.find('.', pos);
+        const std::string_view part =
+            address.substr(pos, dot == std::string_view::npos ? dot : dot - pos);
+        const bool digits = std::all_of(part.begin(), part.end(),
+                                        [](char c) { return c >= '0' && c <= '9'; });
+        if (part.empty() || part.size() > 3 || !digits || std::stoi(std::string(part)) > 255) {
+            return false;
+        }
+        ++parts;
+        if (dot == std::string_view::npos) {
+            return parts == 4;
+        }
+        pos = dot + 1;
+    }
+}
+
+// Hex groups and colons, perhaps an IPv4 tail and a zone: loose, but no name or word passes.
+bool isIpv6(std::string_view address) {
+    address = address.substr(0, address.find('%'));
+    const std::size_t lastColon = address.rfind(':');
+    if (lastColon == std::string_view::npos || address.find(':') == lastColon) {
+        return false;
+    }
+    const std::string_view tail = address.substr(lastColon + 1);
+    const auto hex = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; };
+    const std::string_view head = address.substr(0, lastColon);
+    return std::all_of(head.begin(), head.end(), [&](char c) { return hex(c) || c == ':'; }) &&
+           (std::all_of(tail.begin(), tail.end(), hex) ? tail.size() <= 4 : isIpv4(tail));
+}
+
 }  // namespace
 
-std::string replaceModeText(std::string_view list) {
-    return withEntries({kReplaceHeader}, list);
+bool isHostsText(std::string_view bytes) {
+    bool hosts = true;
+    text::forEachLine(bytes, [&hosts](std::string_view line) {
+        const auto fields = fieldsOf(line);
+        hosts = fields.empty() || (fields.size() > 1 && (isIpv4(fields[0]) || isIpv6(fields[0])));
+        return hosts;
+    });
+    return hosts;
+}
+
+std::string replaceModeText(std::string_view list, std::string_view machine) {
+    if (machine.empty()) {
+        return withEntries({kReplaceHeader}, list);
+    }
+    return withEntries({kReplaceHeader, kMachineHeading, machine, text::kCrLf}, list);
+}
+
+std::string machineLines(std::string_view original, std::string_view hostName,
+                         std::string_view list) {
+    std::vector<std::pair<std::string_view, std::vector<std::string_view>>> lines;
+    std::set<std::string> names;
+    text::forEachLine(original, [&](std::string_view line) {
+        auto fields = fieldsOf(line);
+        const bool own = fields.size() > 1 && std::any_of(fields.begin() + 1, fields.end(),
+                                                          [&](std::string_view name) {
+                                                              return namesMachine(lowered(name),
+                                                                                  hostName);
+                                                          });
+        if (own) {
+            for (auto it = fields.begin() + 1; it != fields.end(); ++it) {
+                names.insert(lowered(*it));
+            }
+            lines.emplace_back(line, std::move(fields));
+        }
+        return true;
+    });
+    const std::set<std::string> listed = listedAmong(names, list);
+    std::string kept;
+    for (const auto& [line, fields] : lines) {
+        std::string rebuilt(fields.front());
+        bool dropped = false;
+        for (auto it = fields.begin() + 1; it != fields.end(); ++it) {
+            if (listed.count(lowered(*it)) != 0) {
+                dropped = true;
+            } else {
+                rebuilt.append(1, ' ').append(*it);
+            }
+        }
+        if (rebuilt.size() == fields.front().size()) {
+            continue;  // every name on it is a listed server
+        }
+        kept.append(dropped ? std::string_view(rebuilt) : line).append(text::kCrLf);
+    }
+    return kept;
+}
+
+std::string carriedMachineLines(std::string_view replaceModeFile) {
+    const std::size_t body = headerEnd(replaceModeFile);
+    std::string kept;
+    if (body == std::string_view::npos) {
+        return kept;
+    }
+    bool inSection = false;
+    text::forEachLine(replaceModeFile.substr(body), [&](std::string_view line) {
+        if (!inSection) {
+            inSection = std::string(line) + "\r\n" == kMachineHeading;
+            return inSection;
+        }
+        if (line.empty()) {
+            return false;
+        }
+        kept.append(line).append(text::kCrLf);
+        return true;
+    });
+    return kept;
 }
 
 std::string keepModeBlock(std::string_view list) {
@@ -81,13 +260,7 @@ std::string keepModeText(std::string_view hostsFile, std::string_view list) {
 }
 
 bool isReplaceModeFile(std::string_view hostsFile) {
-    int index = 0;
-    bool matches = true;
-    text::forEachLine(hostsFile, [&](std::string_view line) {
-        matches = index == 0 ? line == "#" : line == "# Hosts file created by Tessel";
-        return matches && ++index < 2;
-    });
-    return matches && index == 2;
+    return headerEnd(hostsFile) != std::string_view::npos;
 }
 
 std::string filterLines(std::string_view hostsFile) {

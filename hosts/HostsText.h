@@ -11,8 +11,19 @@ namespace tessel::hosts {
 inline constexpr std::string_view kEntryPrefix = "127.0.0.1   ";
 inline constexpr std::string_view kMarker = "#Following lines created by Tessel:";
 
-// The whole file of replace mode: the eleven header lines, then one entry line per list line.
-std::string replaceModeText(std::string_view list);
+// The whole file of replace mode: the eleven header lines, then the lines that name this machine
+// (see machineLines; none when empty), then one entry line per list line.
+std::string replaceModeText(std::string_view list, std::string_view machine = {});
+
+// The lines of `original` (a HOSTS file) that name this machine: every line with a name that is
+// some form of localhost or is `hostName` (with or without its domain). Each is kept as written,
+// but without any name the list points at Tessel, and ends in CR LF.
+std::string machineLines(std::string_view original, std::string_view hostName,
+                         std::string_view list);
+
+// The machine lines a replace-mode file carries: what is left of a file that Tessel wrote when no
+// copy of the file it replaced survived.
+std::string carriedMachineLines(std::string_view replaceModeFile);
 
 // What keep mode appends to the user's file: CR LF CR LF, the marker line, the entry lines.
 std::string keepModeBlock(std::string_view list);
@@ -28,6 +39,11 @@ std::optional<std::string> restoreKeepMode(std::string_view hostsFile);
 // line holding "Tessel", and every line of two characters or fewer.
 std::string filterLines(std::string_view hostsFile);
 
+// Whether every line is blank, a comment, or an IPv4 or IPv6 address followed by names: a file
+// that is not must never be replaced or appended to.
+bool isHostsText(std::string_view bytes);
+
+// Whether the file begins with the whole replace-mode header, line for line.
 bool isReplaceModeFile(std::string_view hostsFile);
 
 }  // namespace tessel::hosts

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -7,19 +8,33 @@
 
 namespace tessel::platform {
 
-// Whole files as bytes. Every write replaces the target atomically (a temporary file beside it,
-// renamed over it, keeping its permissions and owner), so a crash or a full disk never leaves a
-// half-written file behind.
+struct Ownership final {
+    unsigned owner = 0;
+    unsigned group = 0;
+    unsigned mode = 0;  // permission bits
+};
+
+// Whole files as bytes. Every write replaces the target atomically and durably (a temporary file
+// beside it, synced and renamed over it, keeping its permissions and owner), so a crash, a power
+// cut or a full disk never leaves a half-written file behind. A file that cannot be renamed over
+// (a bind mount) is rewritten in place from a synced copy of the new bytes kept beside it, which
+// removeLeftovers finishes writing when a kill cut the rewrite short. A symbolic link stays a
+// link: writes and removal go to its target.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
     virtual ReadResult readFile(const std::string& path) = 0;
     virtual Status writeFile(const std::string& path, std::string_view bytes) = 0;
+    // The same, with this owner and these permissions whether or not the file exists.
+    virtual Status writeFile(const std::string& path, std::string_view bytes,
+                             const Ownership& ownership) = 0;
+    virtual std::optional<Ownership> ownership(const std::string& path) = 0;
     virtual Status removeFile(const std::string& path) = 0;
     // A search with normal attributes: an empty path, a directory or a hidden file is not found.
     virtual bool fileExists(const std::string& path) = 0;
-    // Deletes the temporaries that a write cut short by a kill left in a directory. Only one
-    // instance runs, so any found at start-up belong to no write in progress.
+    // Finishes the in-place rewrites and deletes the temporaries that a write cut short by a kill
+    // left in a directory. Only one instance runs, so any found at start-up belong to no write in
+    // progress.
     virtual void removeLeftovers(const std::string& directory) = 0;
 };
 

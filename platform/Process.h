@@ -11,6 +11,8 @@ public:
     virtual ~Process() = default;
     // The directory of the executable, without a trailing separator.
     virtual std::string programDirectory() const = 0;
+    // This machine's name, as the system reports it.
+    virtual std::string hostName() const = 0;
     // Lets the window events that are waiting run (waiting for one if none is), then returns.
     virtual void processEvents() = 0;
     // Runs fn once the current event has been handled (once per pass of the event loop).

@@ -108,34 +108,36 @@ void Preferences::inputHostsPath(const std::string& prefsFile, std::string& strH
     strHostsPath = line2;
 }
 
-void Preferences::rewrite(const std::string& prefsFile, int line, const std::string& text) {
+bool Preferences::rewrite(const std::string& prefsFile, int line, const std::string& text) {
     const auto read = files_.readFile(prefsFile);
     if (!read.ok()) {
         box_.show(kOpenError + read.status.error());
-        return;
+        return false;
     }
     const auto rewritten = rewriteLine(read.bytes, line, text);
     if (!rewritten) {
         box_.show(kOpenError + kPastEndOfFile);
-        return;
+        return false;
     }
     if (const auto status = files_.writeFile(prefsFile, *rewritten); !status.ok()) {
         box_.show(kOpenError + status.error());
+        return false;
     }
+    return true;
 }
 
-void Preferences::outputPicturePath(const std::string& picturePath, const std::string& prefsFile) {
-    rewrite(prefsFile, kPictureLine, picturePath);
+bool Preferences::outputPicturePath(const std::string& picturePath, const std::string& prefsFile) {
+    return rewrite(prefsFile, kPictureLine, picturePath);
 }
 
-void Preferences::outputHostsPath(const std::string& hostsPath, const std::string& prefsFile) {
-    rewrite(prefsFile, kHostsLine, hostsPath);
+bool Preferences::outputHostsPath(const std::string& hostsPath, const std::string& prefsFile) {
+    return rewrite(prefsFile, kHostsLine, hostsPath);
 }
 
-void Preferences::outputBooKeepHostsFile(bool keep, const std::string& prefsFile,
+bool Preferences::outputBooKeepHostsFile(bool keep, const std::string& prefsFile,
                                          bool& booKeepHostsFile) {
     booKeepHostsFile = keep;
-    rewrite(prefsFile, kKeepLine, keepLine(keep));
+    return rewrite(prefsFile, kKeepLine, keepLine(keep));
 }
 
 void Preferences::recreatePrefsFile(const std::string& prefsFile) {

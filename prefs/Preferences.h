@@ -21,9 +21,10 @@ public:
     std::string inputPicturePath(const std::string& prefsFile);
     void inputHostsPath(const std::string& prefsFile, std::string& strHostsPath);
 
-    void outputPicturePath(const std::string& picturePath, const std::string& prefsFile);
-    void outputHostsPath(const std::string& hostsPath, const std::string& prefsFile);
-    void outputBooKeepHostsFile(bool keep, const std::string& prefsFile, bool& booKeepHostsFile);
+    // Each reports its own failure and returns whether the line was written.
+    bool outputPicturePath(const std::string& picturePath, const std::string& prefsFile);
+    bool outputHostsPath(const std::string& hostsPath, const std::string& prefsFile);
+    bool outputBooKeepHostsFile(bool keep, const std::string& prefsFile, bool& booKeepHostsFile);
 
     // Writes the defaults, then tells the user and ends the program; returns only when writing
     // failed.
@@ -32,7 +33,7 @@ public:
 private:
     // Line `line` of the file, or the description of why it could not be read.
     bool readLine(const std::string& prefsFile, int line, std::string& value, std::string& error);
-    void rewrite(const std::string& prefsFile, int line, const std::string& text);
+    bool rewrite(const std::string& prefsFile, int line, const std::string& text);
     bool offerRecreate(const std::string& prefsFile, const std::string& prompt);
     void continueWithErrors();
 

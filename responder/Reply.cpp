@@ -3,8 +3,16 @@
 namespace tessel::responder {
 
 std::string locationUrl(std::string_view picturePath) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
     std::string url = picturePath.starts_with('/') ? "file://" : "file:///";
-    url.append(picturePath);
+    for (const char c : picturePath) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte <= 0x20 || byte >= 0x7f || c == '#' || c == '?' || c == '%') {
+            url.append(1, '%').append(1, kHex[byte >> 4]).append(1, kHex[byte & 0xf]);
+        } else {
+            url.append(1, c);
+        }
+    }
     return url;
 }
 

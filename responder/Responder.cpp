@@ -5,8 +5,8 @@
 namespace tessel::responder {
 
 Responder::Responder(platform::RedirectListener& listener, platform::MessageBox& box,
-                     platform::Process& process, std::uint16_t port, Hooks hooks)
-    : listener_(listener), box_(box), process_(process), port_(port), hooks_(std::move(hooks)) {
+                     std::uint16_t port, Hooks hooks)
+    : listener_(listener), box_(box), port_(port), hooks_(std::move(hooks)) {
     listener_.setEvents({[this] { return reply(); }, [this] { hooks_.blocked(); }});
 }
 
@@ -20,13 +20,13 @@ std::string_view Responder::reply() {
     return reply_;
 }
 
-void Responder::startListening() {
+bool Responder::startListening() {
     if (listener_.isListening()) {
         listener_.close();
     }
     const auto error = listener_.listen(port_);
     if (!error) {
-        return;
+        return true;
     }
     if (error->number == platform::kAddressInUseNumber) {
         box_.show("Sorry, port 80 is being used by another application!", platform::Buttons::Ok,
@@ -34,7 +34,7 @@ void Responder::startListening() {
     } else {
         box_.show("Error listening to WinSock: " + error->description);
     }
-    process_.endProgram();
+    return false;
 }
 
 void Responder::close() {

@@ -6,7 +6,6 @@
 
 #include "platform/Listener.h"
 #include "platform/MessageBox.h"
-#include "platform/Process.h"
 
 namespace tessel::responder {
 
@@ -19,11 +18,11 @@ public:
         std::function<void()> blocked;
     };
 
-    Responder(platform::RedirectListener& listener, platform::MessageBox& box,
-              platform::Process& process, std::uint16_t port, Hooks hooks);
+    Responder(platform::RedirectListener& listener, platform::MessageBox& box, std::uint16_t port,
+              Hooks hooks);
 
-    // Returns only once the port listens; any failure is reported and ends the program.
-    void startListening();
+    // Returns once the port listens; false after a failure, which it reports.
+    [[nodiscard]] bool startListening();
     // Closes the listener and every connection not yet counted.
     void close();
     bool isListening() const;
@@ -33,7 +32,6 @@ private:
 
     platform::RedirectListener& listener_;
     platform::MessageBox& box_;
-    platform::Process& process_;
     std::uint16_t port_;
     Hooks hooks_;
     std::string replyPath_;

@@ -17,6 +17,8 @@ namespace tessel::platform {
 namespace {
 
 constexpr std::string_view kTemporaryPrefix = ".tessel-";
+// The synced new bytes of an in-place rewrite, named after the file they are for.
+constexpr std::string_view kRedoPrefix = ".tessel-redo-";
 
 Status errnoStatus(int error) {
     return Status::failure(std::strerror(error));
@@ -85,14 +87,29 @@ std::string directoryOf(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// A rename or an unlink lasts through a power cut only once its directory is synced.
+Status syncDirectory(const std::string& directory) {
+    Fd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0 || (::fsync(fd.get()) != 0 && errno != EINVAL)) {
+        return errnoStatus(errno);
+    }
+    return {};
+}
+
 // A file that cannot be renamed over (a bind mount answers EBUSY) is rewritten in place, but only
 // once the whole new content is ready in memory. The room for it is claimed before the first old
 // byte is touched, so a full disk fails the write while the old file is still whole (a file
 // system that cannot claim room ahead says so, and the write goes on without); the old bytes are
 // then overwritten and the rest cut off, never emptied first.
-Status writeInPlace(const std::string& path, std::string_view bytes) {
+Status writeInPlace(const std::string& path, std::string_view bytes,
+                    const Ownership* ownership = nullptr) {
     Fd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
     if (fd.get() < 0) {
+        return errnoStatus(errno);
+    }
+    if (ownership != nullptr &&
+        ((::fchown(fd.get(), ownership->owner, ownership->group) != 0 && errno != EPERM) ||
+         ::fchmod(fd.get(), ownership->mode & 07777) != 0)) {
         return errnoStatus(errno);
     }
     if (!bytes.empty() &&
@@ -139,13 +156,13 @@ std::string writeTarget(const std::string& path) {
     return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
 }
 
-Status writeTemporary(int fd, const struct stat* target, std::string_view bytes) {
+Status writeTemporary(int fd, const Ownership* target, std::string_view bytes) {
     if (target != nullptr) {
         // Keep the target's owner and permissions; a non-root owner change may fail harmlessly.
-        if (::fchown(fd, target->st_uid, target->st_gid) != 0 && errno != EPERM) {
+        if (::fchown(fd, target->owner, target->group) != 0 && errno != EPERM) {
             return errnoStatus(errno);
         }
-        if (::fchmod(fd, target->st_mode & 07777) != 0) {
+        if (::fchmod(fd, target->mode & 07777) != 0) {
             return errnoStatus(errno);
         }
     } else if (::fchmod(fd, 0666 & ~currentUmask()) != 0) {
@@ -162,22 +179,46 @@ Status writeTemporary(int fd, const struct stat* target, std::string_view bytes)
     return {};
 }
 
-Status replaceFile(const std::string& path, std::string_view bytes, bool& renameRefused) {
+// A target that refuses the rename (a bind mount answers EBUSY) is rewritten in place. The synced
+// temporary stays beside it under a name that says which file it is for, until the rewrite is
+// synced, so a kill in the middle never costs a byte: removeLeftovers writes it again.
+Status rewriteFromRedo(const std::string& temporary, const std::string& path,
+                       std::string_view bytes, const Ownership* ownership) {
+    const std::string directory = directoryOf(path);
+    const std::string redo =
+        directory + "/" + std::string(kRedoPrefix) + path.substr(path.rfind('/') + 1);
+    if (::rename(temporary.c_str(), redo.c_str()) != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return errnoStatus(error);
+    }
+    if (Status status = syncDirectory(directory); !status.ok()) {
+        ::unlink(redo.c_str());
+        return status;
+    }
+    Status status = writeInPlace(path, bytes, ownership);
+    ::unlink(redo.c_str());
+    return status;
+}
+
+Status replaceFile(const std::string& path, std::string_view bytes, const Ownership* wanted) {
     struct stat target {};
     const bool exists = ::stat(path.c_str(), &target) == 0;
     if (exists && S_ISDIR(target.st_mode)) {
         return errnoStatus(EISDIR);
     }
+    const Ownership kept{target.st_uid, target.st_gid, target.st_mode & 07777};
+    const Ownership* ownership = wanted != nullptr ? wanted : exists ? &kept : nullptr;
     std::string temporary = directoryOf(path) + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
     Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
     if (fd.get() < 0) {
         // A directory we may not create in can still hold a file we may write.
         if (errno == EACCES && exists) {
-            return writeInPlace(path, bytes);
+            return writeInPlace(path, bytes, wanted);
         }
         return errnoStatus(errno);
     }
-    Status status = writeTemporary(fd.get(), exists ? &target : nullptr, bytes);
+    Status status = writeTemporary(fd.get(), ownership, bytes);
     if (status.ok() && fd.release() != 0) {
         status = errnoStatus(errno);
     }
@@ -186,14 +227,13 @@ Status replaceFile(const std::string& path, std::string_view bytes, bool& rename
         return status;
     }
     if (::rename(temporary.c_str(), path.c_str()) == 0) {
-        return {};
+        return syncDirectory(directoryOf(path));
     }
     const int renameError = errno;
-    ::unlink(temporary.c_str());
     if (renameError == EBUSY || renameError == EXDEV) {
-        renameRefused = true;
-        return writeInPlace(path, bytes);
+        return rewriteFromRedo(temporary, path, bytes, wanted);
     }
+    ::unlink(temporary.c_str());
     return errnoStatus(renameError);
 }
 
@@ -249,22 +289,20 @@ ReadResult PosixFileSystem::readFile(const std::string& path) {
 }
 
 Status PosixFileSystem::writeFile(const std::string& path, std::string_view bytes) {
-    const std::string target = writeTarget(path);
-    // A file that refused to be renamed over (a bind mount) is written in place from then on,
-    // rather than every write first making, syncing and throwing away a whole temporary copy.
-    if (writtenInPlace_.count(target) != 0) {
-        struct stat info {};
-        if (::stat(target.c_str(), &info) == 0) {
-            return writeInPlace(target, bytes);
-        }
-        writtenInPlace_.erase(target);  // the mount is gone: a plain file again
+    return replaceFile(writeTarget(path), bytes, nullptr);
+}
+
+Status PosixFileSystem::writeFile(const std::string& path, std::string_view bytes,
+                                  const Ownership& ownership) {
+    return replaceFile(writeTarget(path), bytes, &ownership);
+}
+
+std::optional<Ownership> PosixFileSystem::ownership(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
     }
-    bool renameRefused = false;
-    Status status = replaceFile(target, bytes, renameRefused);
-    if (renameRefused) {
-        writtenInPlace_.insert(target);
-    }
-    return status;
+    return Ownership{info.st_uid, info.st_gid, info.st_mode & 07777};
 }
 
 void PosixFileSystem::removeLeftovers(const std::string& directory) {
@@ -274,13 +312,24 @@ void PosixFileSystem::removeLeftovers(const std::string& directory) {
     }
     while (const dirent* entry = ::readdir(listing)) {
         const std::string_view name = entry->d_name;
-        // Exactly the names mkostemp gave our temporaries: the prefix and six characters.
-        if (!name.starts_with(kTemporaryPrefix) || name.size() != kTemporaryPrefix.size() + 6) {
+        struct stat info {};
+        if (!name.starts_with(kTemporaryPrefix) ||
+            ::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 ||
+            !S_ISREG(info.st_mode)) {
             continue;
         }
-        struct stat info {};
-        if (::fstatat(::dirfd(listing), entry->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 &&
-            S_ISREG(info.st_mode)) {
+        if (name.starts_with(kRedoPrefix)) {
+            // A rewrite in place that a kill cut short: its whole new content is here.
+            const std::string redo = directory + "/" + std::string(name);
+            const std::string target = directory + "/" + std::string(name.substr(kRedoPrefix.size()));
+            const ReadResult bytes = readFile(redo);
+            if (bytes.ok() && !writeInPlace(target, bytes.bytes).ok() &&
+                ::access(target.c_str(), F_OK) == 0) {
+                continue;  // kept for the next start rather than lost
+            }
+            ::unlinkat(::dirfd(listing), entry->d_name, 0);
+        } else if (name.size() == kTemporaryPrefix.size() + 6) {
+            // Exactly the names mkostemp gave our temporaries: the prefix and six characters.
             ::unlinkat(::dirfd(listing), entry->d_name, 0);
         }
     }
@@ -288,10 +337,11 @@ void PosixFileSystem::removeLeftovers(const std::string& directory) {
 }
 
 Status PosixFileSystem::removeFile(const std::string& path) {
-    if (::unlink(path.c_str()) != 0) {
+    const std::string target = writeTarget(path);
+    if (::unlink(target.c_str()) != 0) {
         return errnoStatus(errno);
     }
-    return {};
+    return syncDirectory(directoryOf(target));
 }
 
 bool PosixFileSystem::fileExists(const std::string& path) {

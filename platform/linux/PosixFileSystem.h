@@ -1,6 +1,5 @@
 #pragma once
 
-#include <set>
 #include <string>
 
 #include "platform/FileSystem.h"
@@ -11,12 +10,12 @@ class PosixFileSystem final : public FileSystem {
 public:
     ReadResult readFile(const std::string& path) override;
     Status writeFile(const std::string& path, std::string_view bytes) override;
+    Status writeFile(const std::string& path, std::string_view bytes,
+                     const Ownership& ownership) override;
+    std::optional<Ownership> ownership(const std::string& path) override;
     Status removeFile(const std::string& path) override;
     bool fileExists(const std::string& path) override;
     void removeLeftovers(const std::string& directory) override;
-
-private:
-    std::set<std::string> writtenInPlace_;
 };
 
 }  // namespace tessel::platform

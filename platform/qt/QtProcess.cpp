@@ -1,5 +1,7 @@
 #include "platform/qt/QtProcess.h"
 
+#include <unistd.h>
+
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
@@ -8,6 +10,11 @@
 #include "platform/qt/Text.h"
 
 namespace tessel::platform {
+
+std::string QtProcess::hostName() const {
+    char name[256] = {};
+    return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
 
 std::string QtProcess::programDirectory() const {
     return fromPath(QCoreApplication::applicationDirPath());

@@ -6,6 +6,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -106,6 +107,22 @@ public:
         files[path] = std::string(bytes);
         return {};
     }
+    std::map<std::string, Ownership> owners;
+    Status writeFile(const std::string& path, std::string_view bytes,
+                     const Ownership& ownership) override {
+        Status status = writeFile(path, bytes);
+        if (status.ok()) {
+            owners[path] = ownership;
+        }
+        return status;
+    }
+    std::optional<Ownership> ownership(const std::string& path) override {
+        if (files.count(path) == 0) {
+            return std::nullopt;
+        }
+        const auto it = owners.find(path);
+        return it != owners.end() ? it->second : Ownership{0, 0, 0644};
+    }
     Status removeFile(const std::string& path) override {
         if (failRemove.count(path) != 0) {
             return Status::failure("Permission denied");
@@ -129,7 +146,9 @@ public:
     std::function<void()> onProcessEvents;
     int ended = 0;
 
+    std::string host = "testbox";
     std::string programDirectory() const override { return directory; }
+    std::string hostName() const override { return host; }
     void processEvents() override {
         runPosted();
         if (onProcessEvents) {

@@ -236,7 +236,7 @@ TEST_F(FullDiskHosts, KeepModeRestoreOnAFullDiskNeverCutsTheFile) {
     auto writer = hostsFile();
     bool ended = false;
     try {
-        writer.deleteHostsFile(hostsPath, true);
+        writer.giveBackHostsFile(hostsPath, true);
     } catch (const ProgramEnded&) {
         ended = true;
     }
@@ -263,7 +263,7 @@ TEST_F(FullDiskHosts, BindMountedKeepModeRestoreOnAFullDiskNeverCutsTheFile) {
     auto writer = hostsFile();
     bool ended = false;
     try {
-        writer.deleteHostsFile(etc + "/hosts", true);
+        writer.giveBackHostsFile(etc + "/hosts", true);
     } catch (const ProgramEnded&) {
         ended = true;
     }
@@ -278,7 +278,7 @@ TEST_F(FullDiskHosts, ReplaceModeRestoreOnAFullDiskDeletes) {
     put(hostsPath, hosts::replaceModeText("ad.example\r\n"));
     ASSERT_GT(fill(small), 0);
     auto writer = hostsFile();
-    writer.deleteHostsFile(hostsPath, false);
+    writer.giveBackHostsFile(hostsPath, false);
     EXPECT_TRUE(box.shown.empty());
     EXPECT_FALSE(exists(hostsPath));
 }

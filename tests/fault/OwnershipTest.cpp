@@ -131,7 +131,7 @@ TEST_F(Ownership, HostsKeepModeCycleKeepsOwnerAndMode) {
     hosts::HostsFile writer(box, files, process, nullptr);
     writer.makeHostsFile(hostsPath, true);
     EXPECT_EQ(ownerOf(hostsPath), before);
-    writer.deleteHostsFile(hostsPath, true);
+    writer.giveBackHostsFile(hostsPath, true);
     EXPECT_TRUE(box.shown.empty());
     EXPECT_EQ(ownerOf(hostsPath), before);
     EXPECT_EQ(contentOf(hostsPath), "127.0.0.1 localhost\n");
@@ -156,7 +156,7 @@ TEST_F(Ownership, BindMountedHostsKeepsOwnerAndMode) {
     hosts::HostsFile writer(box, files, process, nullptr);
     writer.makeHostsFile(hostsPath, true);
     EXPECT_EQ(ownerOf(hostsPath), before);
-    writer.deleteHostsFile(hostsPath, true);
+    writer.giveBackHostsFile(hostsPath, true);
     EXPECT_TRUE(box.shown.empty());
     EXPECT_EQ(ownerOf(hostsPath), before);
     EXPECT_EQ(ownerOf(hostsPath).inode, before.inode);

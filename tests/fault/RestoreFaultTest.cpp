@@ -139,7 +139,7 @@ TEST_P(RestoreFault, ReportsAndEndsLeavingTheFileAsItWas) {
     if (!inject(row.fault)) {
         GTEST_SKIP() << "this machine cannot inject the fault";
     }
-    EXPECT_THROW(hostsFile.deleteHostsFile(hostsPath, row.keep), ProgramEnded);
+    EXPECT_THROW(hostsFile.giveBackHostsFile(hostsPath, row.keep), ProgramEnded);
     EXPECT_EQ(process.ended, 1);
     ASSERT_EQ(box.prompts().size(), 1U);
     EXPECT_EQ(box.prompts()[0], row.expected);

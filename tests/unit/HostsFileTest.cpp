@@ -84,13 +84,13 @@ TEST_P(HostsFileFailure, ShowsItsMessageAndLeavesHostsAlone) {
     const bool ended = endsProgram([&] {
         switch (c.op) {
             case Op::MakeReplace:
-                return hosts.makeHostsFile(c.path, false);
+                return (void)hosts.makeHostsFile(c.path, false);
             case Op::MakeKeep:
-                return hosts.makeHostsFile(c.path, true);
+                return (void)hosts.makeHostsFile(c.path, true);
             case Op::RestoreReplace:
-                return hosts.deleteHostsFile(c.path, false);
+                return hosts.giveBackHostsFile(c.path, false);
             case Op::RestoreKeep:
-                return hosts.deleteHostsFile(c.path, true);
+                return hosts.giveBackHostsFile(c.path, true);
         }
     });
 
@@ -201,7 +201,7 @@ TEST_P(HostsFileCycle, RestoreInTheModeInForce) {
                                     : tessel::hosts::replaceModeText(list);
     EXPECT_EQ(hostsContent(), written);
 
-    hosts.deleteHostsFile(kHosts, c.restoreKeep);
+    hosts.giveBackHostsFile(kHosts, c.restoreKeep);
     EXPECT_EQ(hostsContent(), c.after);
     EXPECT_TRUE(box.shown.empty()) << ::testing::PrintToString(box.prompts());
     EXPECT_EQ(process.ended, 0);
@@ -222,7 +222,7 @@ class HostsFileRestore : public HostsFileFixture, public ::testing::Test {};
 
 TEST_F(HostsFileRestore, FileWithoutBlockIsNotRewritten) {
     files.files[kHosts] = kUserFile;
-    hosts.deleteHostsFile(kHosts, true);
+    hosts.giveBackHostsFile(kHosts, true);
     EXPECT_EQ(files.writes, 0);
     EXPECT_EQ(files.files[kHosts], kUserFile);
     EXPECT_TRUE(box.shown.empty());
@@ -250,7 +250,7 @@ TEST_P(HostsFileMillionNames, AreAllWritten) {
     EXPECT_EQ(std::count(written.begin(), written.end(), '\n'),
               std::count(head.begin(), head.end(), '\n') + kNames);
 
-    hosts.deleteHostsFile(kHosts, true);
+    hosts.giveBackHostsFile(kHosts, true);
     EXPECT_EQ(files.files[kHosts], keep ? kUserFile : std::string(kReducedHeader));
     EXPECT_TRUE(box.shown.empty());
 }
