@@ -273,15 +273,5 @@ TEST_F(FullDiskHosts, BindMountedKeepModeRestoreOnAFullDiskNeverCutsTheFile) {
     EXPECT_TRUE(temporaries(etc).empty());
 }
 
-// The replace-mode restore only deletes, which a full disk does not prevent.
-TEST_F(FullDiskHosts, ReplaceModeRestoreOnAFullDiskDeletes) {
-    put(hostsPath, hosts::replaceModeText("ad.example\r\n"));
-    ASSERT_GT(fill(small), 0);
-    auto writer = hostsFile();
-    writer.giveBackHostsFile(hostsPath, false);
-    EXPECT_TRUE(box.shown.empty());
-    EXPECT_FALSE(exists(hostsPath));
-}
-
 }  // namespace
 }  // namespace tessel::fault

@@ -80,7 +80,7 @@ TEST(SetPicture, AnyOtherFileClearsTheMarksAndIsUsedAtOnce) {
     h.trigger("menuPath");
     EXPECT_EQ(markedRows(h), 0);
     EXPECT_FALSE(h.checked("menuPath"));
-    EXPECT_NE(h.listener.connectAndSend().find("Location: file:///home/me/my banner.gif\r\n"),
+    EXPECT_NE(h.listener.connectAndSend().find("Location: file:///home/me/my%20banner.gif\r\n"),
               std::string::npos);
 }
 

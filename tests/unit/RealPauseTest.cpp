@@ -112,18 +112,22 @@ TEST(RealPause, PauseRefusesAndRestoresResumeAnswersAndRewrites) {
 
     r.form->menuPause_Click();
     EXPECT_THROW(r.form->menuExit_Click(), fakes::ProgramEnded);
-    EXPECT_EQ(slurp(r.dir / "hosts"), user) << "exit while paused resumes, then restores";
+    EXPECT_EQ(slurp(r.dir / "hosts"), user) << "exit while paused leaves the file alone";
     EXPECT_TRUE(r.box.shown.empty());
 }
 
-TEST(RealPause, ReplaceModeDeletesOnPauseAndExit) {
+TEST(RealPause, ReplaceModePutsTheFileBackOnPauseAndExit) {
     RealForm r("False");
+    const std::string user = slurp(r.dir / "hosts");
+    std::filesystem::permissions(r.dir / "hosts", std::filesystem::perms(0604));
     r.form->Form_Load();
     EXPECT_TRUE(slurp(r.dir / "hosts").starts_with("#\r\n# Hosts file created by Tessel\r\n"));
     r.form->menuPause_Click();
-    EXPECT_FALSE(std::filesystem::exists(r.dir / "hosts"));
+    EXPECT_EQ(slurp(r.dir / "hosts"), user);
     r.form->menuResume_Click();
-    EXPECT_TRUE(std::filesystem::exists(r.dir / "hosts"));
+    EXPECT_NE(slurp(r.dir / "hosts"), user);
     EXPECT_THROW(r.form->menuExit_Click(), fakes::ProgramEnded);
-    EXPECT_FALSE(std::filesystem::exists(r.dir / "hosts"));
+    EXPECT_EQ(slurp(r.dir / "hosts"), user);
+    EXPECT_EQ(std::filesystem::status(r.dir / "hosts").permissions(),
+              std::filesystem::perms(0604));
 }

@@ -94,63 +94,6 @@ inline void PrintTo(const MarkRow& row, std::ostream* out) {
 
 class StartupMarks : public ::testing::TestWithParam<MarkRow> {};
 
-TEST_P(StartupMarks, MarkThePresetThePathNames) {
-    Harness h;
-    h.files.files[kPrefs] = prefsText("False", GetParam().picture);
-    ASSERT_FALSE(h.load());
-    for (const char* item :
-         {"menuPicBlack", "menuPicWhite", "menuPicGray", "menuPicTessel", "menuPicRAV"}) {
-        const bool expected =
-            GetParam().marked != nullptr && std::string(item) == GetParam().marked;
-        EXPECT_EQ(h.checked(item), expected) << item;
-        EXPECT_EQ(h.checked((std::string(item) + "2").c_str()), expected) << item << "2";
-    }
-    EXPECT_EQ(h.form->strPicturePath, GetParam().picture);
-}
-
-INSTANTIATE_TEST_SUITE_P(Pictures, StartupMarks,
-                         ::testing::Values(MarkRow{"/opt/tessel/data/gray.gif", "menuPicGray"},
-                                           MarkRow{"/OPT/Tessel/DATA/GRAY.GIF", "menuPicGray"},
-                                           MarkRow{"/opt/tessel/data/Tessel.gif", "menuPicTessel"},
-                                           MarkRow{"/opt/tessel/data/rav.gif", "menuPicRAV"},
-                                           MarkRow{"/home/me/pictures/gray.gif", nullptr},
-                                           MarkRow{"", nullptr}));
-
-TEST(Exit, RestoresRemovesTheIconAndEnds) {
-    Harness h("True");
-    h.files.files[kHosts] = "user\n";
-    ASSERT_FALSE(h.load());
-    EXPECT_TRUE(h.ends([&] { h.form->menuExit_Click(); }));
-    EXPECT_EQ(h.files.files[kHosts], "user\n");
-    EXPECT_FALSE(h.tray.present);
-    EXPECT_EQ(h.process.ended, 1);
-}
-
-TEST(Exit, WhilePausedResumesFirst) {
-    Harness h;
-    ASSERT_FALSE(h.load());
-    h.form->menuPause_Click();
-    EXPECT_EQ(h.files.files.count(kHosts), 0U);
-    h.tray.log.clear();
-    std::vector<std::string> order;
-    h.listener.onListen = [&] {
-        order.push_back(h.files.files.count(kHosts) ? "listen after write" : "listen");
-    };
-    EXPECT_TRUE(h.ends([&] { h.form->menuExit_Click(); }));
-    EXPECT_EQ(order, std::vector<std::string>{"listen after write"});
-    EXPECT_EQ(h.files.files.count(kHosts), 0U) << "resumed, then restored";
-    EXPECT_EQ(h.tray.log, (std::vector<std::string>{"running", "remove"}));
-}
-
-TEST(Exit, FailedRestoreEndsWithoutRemovingTheIcon) {
-    Harness h;
-    ASSERT_FALSE(h.load());
-    h.files.files.erase(kHosts);
-    EXPECT_TRUE(h.ends([&] { h.form->menuExit_Click(); }));
-    EXPECT_EQ(h.box.prompts().back(),
-              "Error deleting HOSTS file: No such file or directory\r\nExiting anyway.");
-    EXPECT_TRUE(h.tray.present);
-}
 
 TEST(Exit, SessionEndBeforeTheHostsFileWasWrittenTouchesNothing) {
     Harness h;
