@@ -69,7 +69,8 @@ bool MainForm::usableHostsPath(const std::string& path, const std::string& inUse
     services_.box.show("\"" + path +
                            "\" is not a HOSTS file: it has lines that are neither blank, nor "
                            "comments, nor an address followed by names.\r\n"
-                           "Tessel goes on using \"" + inUse + "\".",
+                           "Tessel goes on using \"" +
+                           inUse + "\".",
                        Buttons::Ok, platform::Icon::Exclamation);
     return false;
 }

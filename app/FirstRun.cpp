@@ -60,8 +60,9 @@ void MainForm::firstRunSetup() {
     }
     booKeepHostsFile = replace == Answer::No;
     bool written = prefs_.outputBooKeepHostsFile(booKeepHostsFile, prefsFile(), booKeepHostsFile);
-    written = prefs_.outputPicturePath(prefs::defaultPicturePath(programDirectory()), prefsFile()) &&
-              written;
+    written =
+        prefs_.outputPicturePath(prefs::defaultPicturePath(programDirectory()), prefsFile()) &&
+        written;
     std::string path = kStandardHostsPath;
     if (!services_.files.fileExists(path) && !chooseHostsFile(path)) {
         removeTrayIcon();

@@ -144,8 +144,9 @@ void MainForm::serversOk() {
     if (!booPaused) {
         giveBackHostsFile();
         if (makeHostsFile()) {
-            services_.box.show("Hosts file changed. You must restart your\r\nweb browser for "
-                               "changes to take effect.");
+            services_.box.show(
+                "Hosts file changed. You must restart your\r\nweb browser for "
+                "changes to take effect.");
         }
     }
     // The user may have closed the window while the message was open.

@@ -58,8 +58,8 @@ std::optional<SavedHosts> HostsFile::snapshot(const std::string& hostsPath, std:
         error = current.ok() ? "No such file or directory" : current.status.error();
         return std::nullopt;
     }
-    SavedHosts saved{hostsPath, true, ownership->owner, ownership->group, ownership->mode,
-                     current.bytes};
+    SavedHosts saved{hostsPath,       true,         ownership->owner, ownership->group,
+                     ownership->mode, current.bytes};
     if (isReplaceModeFile(current.bytes)) {
         saved.bytes = carriedMachineLines(current.bytes);
         saved.existed = !saved.bytes.empty();
@@ -119,8 +119,8 @@ platform::Status HostsFile::putBack(const SavedHosts& saved) {
     }
     platform::Status status;
     if (saved.existed && (current.missing || isReplaceModeFile(current.bytes))) {
-        status = files_.writeFile(saved.hostsPath, saved.bytes,
-                                  {saved.owner, saved.group, saved.mode});
+        status =
+            files_.writeFile(saved.hostsPath, saved.bytes, {saved.owner, saved.group, saved.mode});
     } else if (!saved.existed && current.ok() && isReplaceModeFile(current.bytes)) {
         status = files_.removeFile(saved.hostsPath);
     }

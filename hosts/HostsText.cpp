@@ -145,8 +145,8 @@ bool isIpv4(std::string_view address) {
         const std::size_t dot = address.find('.', pos);
         const std::string_view part =
             address.substr(pos, dot == std::string_view::npos ? dot : dot - pos);
-        const bool digits = std::all_of(part.begin(), part.end(),
-                                        [](char c) { return c >= '0' && c <= '9'; });
+        const bool digits =
+            std::all_of(part.begin(), part.end(), [](char c) { return c >= '0' && c <= '9'; });
         if (part.empty() || part.size() > 3 || !digits || std::stoi(std::string(part)) > 255) {
             return false;
         }
@@ -197,11 +197,10 @@ std::string machineLines(std::string_view original, std::string_view hostName,
     std::set<std::string> names;
     text::forEachLine(original, [&](std::string_view line) {
         auto fields = fieldsOf(line);
-        const bool own = fields.size() > 1 && std::any_of(fields.begin() + 1, fields.end(),
-                                                          [&](std::string_view name) {
-                                                              return namesMachine(lowered(name),
-                                                                                  hostName);
-                                                          });
+        const bool own = fields.size() > 1 &&
+                         std::any_of(fields.begin() + 1, fields.end(), [&](std::string_view name) {
+                             return namesMachine(lowered(name), hostName);
+                         });
         if (own) {
             for (auto it = fields.begin() + 1; it != fields.end(); ++it) {
                 names.insert(lowered(*it));

@@ -59,7 +59,7 @@ std::optional<SavedHosts> parseSavedHosts(std::string_view record) {
         !readNumber(*size, length) || !size->empty() || length != record.size() - pos) {
         return std::nullopt;
     }
-    return SavedHosts{std::string(*path),         existed == 1,
+    return SavedHosts{std::string(*path),           existed == 1,
                       static_cast<unsigned>(owner), static_cast<unsigned>(group),
                       static_cast<unsigned>(mode),  std::string(record.substr(pos))};
 }

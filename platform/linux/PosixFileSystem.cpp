@@ -321,7 +321,8 @@ void PosixFileSystem::removeLeftovers(const std::string& directory) {
         if (name.starts_with(kRedoPrefix)) {
             // A rewrite in place that a kill cut short: its whole new content is here.
             const std::string redo = directory + "/" + std::string(name);
-            const std::string target = directory + "/" + std::string(name.substr(kRedoPrefix.size()));
+            const std::string target =
+                directory + "/" + std::string(name.substr(kRedoPrefix.size()));
             const ReadResult bytes = readFile(redo);
             if (bytes.ok() && !writeInPlace(target, bytes.bytes).ok() &&
                 ::access(target.c_str(), F_OK) == 0) {

@@ -26,9 +26,9 @@ const std::string kPortConflict = "Sorry, port 80 is being used by another appli
 struct Scenario {
     const char* name;
     const char* keep;
-    std::optional<std::string> before;   // the HOSTS file at start; nullopt: none
-    std::function<void(Harness&)> act;   // start-up included
-    std::optional<std::string> after;    // nullopt: no file
+    std::optional<std::string> before;  // the HOSTS file at start; nullopt: none
+    std::function<void(Harness&)> act;  // start-up included
+    std::optional<std::string> after;   // nullopt: no file
     bool ended;
     std::optional<std::string> lastBox;  // "": no box at all
 };
@@ -79,8 +79,8 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{"ReplaceExitRemovesWhatWasNotThere", "False", std::nullopt,
                  [](Harness& h) { h.form->Form_Load(), exitNow(h); }, std::nullopt, true, ""},
         Scenario{"WhileFilteringTheMachineKeepsItsNames", "False", kDebian,
-                 [](Harness& h) { h.form->Form_Load(); }, hosts::replaceModeText(kListBytes, kDebianMachine),
-                 false, ""},
+                 [](Harness& h) { h.form->Form_Load(); },
+                 hosts::replaceModeText(kListBytes, kDebianMachine), false, ""},
         Scenario{"KeepSwitchedToReplaceGivesBackAsKept", "True", "user line\r\n",
                  [](Harness& h) {
                      h.form->Form_Load();
@@ -138,23 +138,24 @@ INSTANTIATE_TEST_SUITE_P(
         Scenario{"AKilledRunsFileIsGivenBackAtStart", "False",
                  hosts::replaceModeText("old.example\r\n"),
                  [](Harness& h) {
-                     h.files.files[kSaved] = hosts::formatSavedHosts({kHosts, true, 0, 0, 0644,
-                                                                      kDebian});
+                     h.files.files[kSaved] =
+                         hosts::formatSavedHosts({kHosts, true, 0, 0, 0644, kDebian});
                      h.form->Form_Load();
                      exitNow(h);
                  },
                  kDebian, true, ""},
         Scenario{"AFileReplacedSinceTheKillIsTheUsers", "False", "theirs\r\n",
                  [](Harness& h) {
-                     h.files.files[kSaved] = hosts::formatSavedHosts({kHosts, true, 0, 0, 0644,
-                                                                      kDebian});
+                     h.files.files[kSaved] =
+                         hosts::formatSavedHosts({kHosts, true, 0, 0, 0644, kDebian});
                      h.form->Form_Load();
                      exitNow(h);
                  },
                  "theirs\r\n", true, ""},
         Scenario{"ALeftoverWithoutCopyKeepsItsMachineLines", "False",
                  hosts::replaceModeText("old.example\r\n", "::1 localhost\r\n"),
-                 [](Harness& h) { h.form->Form_Load(), exitNow(h); }, "::1 localhost\r\n", true, ""},
+                 [](Harness& h) { h.form->Form_Load(), exitNow(h); }, "::1 localhost\r\n", true,
+                 ""},
         Scenario{"NoListLeavesALeftoverAlone", "False", hosts::replaceModeText("old.example\r\n"),
                  [](Harness& h) {
                      h.files.files.erase(kList);

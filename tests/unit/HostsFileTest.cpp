@@ -200,14 +200,13 @@ TEST_P(HostsFileCycle, RestoreInTheModeInForce) {
 
 INSTANTIATE_TEST_SUITE_P(
     Modes, HostsFileCycle,
-    ::testing::Values(CycleCase{"KeepThenKeep", kUserFile, true, true, kUserFile},
-                      CycleCase{"KeepCreatesMissingFile", std::nullopt, true, true, ""},
-                      CycleCase{"KeepThenReplaceGivesBackAsKept", kUserFile, true, false,
-                                kUserFile},
-                      CycleCase{"ReplaceThenReplaceDeletes", std::nullopt, false, false,
-                                std::nullopt},
-                      CycleCase{"ReplaceThenReplacePutsBack", kUserFile, false, false, kUserFile},
-                      CycleCase{"ReplaceThenKeepPutsBack", kUserFile, false, true, kUserFile}),
+    ::testing::Values(
+        CycleCase{"KeepThenKeep", kUserFile, true, true, kUserFile},
+        CycleCase{"KeepCreatesMissingFile", std::nullopt, true, true, ""},
+        CycleCase{"KeepThenReplaceGivesBackAsKept", kUserFile, true, false, kUserFile},
+        CycleCase{"ReplaceThenReplaceDeletes", std::nullopt, false, false, std::nullopt},
+        CycleCase{"ReplaceThenReplacePutsBack", kUserFile, false, false, kUserFile},
+        CycleCase{"ReplaceThenKeepPutsBack", kUserFile, false, true, kUserFile}),
     [](const auto& row) { return std::string(row.param.name); });
 
 class HostsFileRestore : public HostsFileFixture, public ::testing::Test {};

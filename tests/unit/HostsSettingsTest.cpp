@@ -22,4 +22,3 @@ TEST(ChangeHostsPath, WritesLineTwoAndKeepsThePathInUseUntilRestart) {
     EXPECT_TRUE(h.ends([&] { h.form->menuExit_Click(); }));
     EXPECT_EQ(h.files.files.count(kHosts), 0U) << "the old path is restored at exit";
 }
-

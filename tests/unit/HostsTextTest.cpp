@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "hosts/HostsText.h"
+#include "hosts/SavedHosts.h"
 
 using namespace tessel::hosts;
 
@@ -154,7 +155,9 @@ INSTANTIATE_TEST_SUITE_P(
                       "x\r\n#Following lines created by Tessel:\r\n127.0.0.1   a\r\n",
                       "\n\n#Following lines created by Tessel:\n127.0.0.1   a\n",
                       "\r\n\r\n#Following lines created by Tessel\r\n",
-                      "#\r\n# Hosts file created by Tessel, or so it says\r\n"));
+                      "#\r\n# Hosts file created by Tessel, or so it says\r\n",
+                      // A leftover whose header the user edited is theirs, not filtered.
+                      "#\r\n# Hosts file created by Tessel\r\n#\r\n127.0.0.1 mine\r\n"));
 
 // Random user files built from the pieces a HOSTS file and the appended block are made of, so that
 // near misses of the block (a marker without its colon, lone CRs, entry-like lines) come up often.
@@ -226,6 +229,77 @@ TEST(HostsTextProperty, RandomUserFilesComeBackUnchanged) {
         ++checked;
     }
     EXPECT_GT(checked, 4000);
+}
+
+}  // namespace
+
+namespace {
+
+struct MachineCase {
+    const char* name;
+    std::string original;
+    std::string kept;
+};
+
+void PrintTo(const MachineCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class HostsTextMachineLines : public ::testing::TestWithParam<MachineCase> {};
+
+// The lines that keep the machine's own names resolving while the file is replaced.
+TEST_P(HostsTextMachineLines, KeepsWhatNamesThisMachineAndNoListedServer) {
+    EXPECT_EQ(machineLines(GetParam().original, "Box.lan", "ads.example\r\nTRACK.example\n"),
+              GetParam().kept);
+    const std::string written = replaceModeText("ads.example\r\n", GetParam().kept);
+    EXPECT_EQ(carriedMachineLines(written), GetParam().kept);
+    EXPECT_TRUE(isReplaceModeFile(written) && isHostsText(written));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, HostsTextMachineLines,
+    ::testing::Values(
+        MachineCase{"Debian",
+                    "127.0.0.1\tlocalhost\n127.0.1.1\tbox.lan\tbox\n\n"
+                    "::1 localhost ip6-localhost ip6-loopback\nff02::1 ip6-allnodes\n",
+                    "127.0.0.1\tlocalhost\r\n127.0.1.1\tbox.lan\tbox\r\n"
+                    "::1 localhost ip6-localhost ip6-loopback\r\n"},
+        MachineCase{"EveryFormOfLocalhost", "::1 ip6-loopback\r\n127.0.0.1 localhost.localdomain",
+                    "::1 ip6-loopback\r\n127.0.0.1 localhost.localdomain\r\n"},
+        MachineCase{"HostNameWithAnotherDomain", "10.0.0.5 BOX.office.example # me\n",
+                    "10.0.0.5 BOX.office.example # me\r\n"},
+        MachineCase{"ListedServersLoseTheirAddress", "127.0.1.1 box ads.example Track.Example\n",
+                    "127.0.1.1 box\r\n"},
+        MachineCase{"OnlyListedNamesLeft", "127.0.0.1 localhost\n10.0.0.1 ads.example\n",
+                    "127.0.0.1 localhost\r\n"},
+        MachineCase{"NotThisMachine", "10.0.0.2 boxer printer # localhost\n#127.0.0.1 localhost\n",
+                    ""}),
+    [](const auto& row) { return std::string(row.param.name); });
+
+TEST(HostsTextIsHosts, LinesOfAddressesAndNamesOnly) {
+    for (const char* hosts : {"", "\n# c\n  \t\n", "127.0.0.1 a b # c\r\n::1\tlocalhost",
+                              "fe80::1%eth0 x\n::ffff:10.0.0.1 y\n255.255.255.255 z"}) {
+        EXPECT_TRUE(isHostsText(hosts)) << hosts;
+    }
+    for (const char* other : {"root:x:0:0:root:/root:/bin/sh\n", "127.0.0.1\n", "256.0.0.1 a",
+                              "1.2.3 a", "1.2.3.4.5 a", "x:y z", "::g a", "[global]\nkey = 1"}) {
+        EXPECT_FALSE(isHostsText(other)) << other;
+    }
+}
+
+TEST(HostsTextSaved, ComesBackWholeOrNotAtAll) {
+    const SavedHosts saved{"/etc/hosts", true, 0, 4, 0604, "127.0.0.1 localhost\n"};
+    const std::string record = formatSavedHosts(saved);
+    const auto back = parseSavedHosts(record);
+    ASSERT_TRUE(back.has_value());
+    EXPECT_EQ(
+        std::tie(back->hostsPath, back->existed, back->owner, back->group, back->mode, back->bytes),
+        std::tie(saved.hostsPath, saved.existed, saved.owner, saved.group, saved.mode,
+                 saved.bytes));
+    for (std::size_t cut = 0; cut < record.size(); ++cut) {
+        EXPECT_FALSE(parseSavedHosts(record.substr(0, cut)).has_value()) << cut;
+    }
+    EXPECT_FALSE(parseSavedHosts(record + "x").has_value());
 }
 
 }  // namespace

@@ -2,4 +2,3 @@
 
 using namespace tessel;
 using namespace tessel::testing;
-

@@ -153,6 +153,13 @@ TEST_F(PosixFileSystemTest, WritesThroughASymbolicLink) {
     EXPECT_TRUE(fs::is_symlink(link));
     EXPECT_EQ(contentOf(real), "new\r\n");
     EXPECT_EQ(entries(), (std::set<std::string>{"hosts", "hosts.real"}));
+    // Removal, and the ownership it is written back with, go through the link too.
+    ASSERT_TRUE(files.writeFile(link, "back\r\n", {::geteuid(), ::getegid(), 0604}).ok());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_EQ(fs::status(real).permissions(), fs::perms(0604));
+    ASSERT_TRUE(files.removeFile(link).ok());
+    EXPECT_TRUE(fs::is_symlink(link));
+    EXPECT_FALSE(fs::exists(real));
 }
 
 // A directory the program may not create in, holding a HOSTS file it may write: the file is
@@ -335,7 +342,13 @@ TEST_F(PosixFileSystemTest, RemovesOnlyTheTemporariesAKilledWriteLeft) {
         put(path(name), "x");
     }
     fs::create_directory(path(".tessel-dir999"));
+    // A rewrite in place cut short: its file is finished from the redo copy; one for a file
+    // that is gone is dropped.
+    put(path("hosts"), "torn old and ne");
+    put(path(".tessel-redo-hosts"), "the whole new text\n");
+    put(path(".tessel-redo-gone"), "x");
     files.removeLeftovers(dir);
     EXPECT_EQ(entries(), (std::set<std::string>{".tessel-x", ".tessel-abcdefg", "hosts", ".hidden",
                                                 ".tessel-dir999"}));
+    EXPECT_EQ(contentOf(path("hosts")), "the whole new text\n");
 }

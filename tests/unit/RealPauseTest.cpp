@@ -128,6 +128,5 @@ TEST(RealPause, ReplaceModePutsTheFileBackOnPauseAndExit) {
     EXPECT_NE(slurp(r.dir / "hosts"), user);
     EXPECT_THROW(r.form->menuExit_Click(), fakes::ProgramEnded);
     EXPECT_EQ(slurp(r.dir / "hosts"), user);
-    EXPECT_EQ(std::filesystem::status(r.dir / "hosts").permissions(),
-              std::filesystem::perms(0604));
+    EXPECT_EQ(std::filesystem::status(r.dir / "hosts").permissions(), std::filesystem::perms(0604));
 }

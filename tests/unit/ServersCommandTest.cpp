@@ -74,4 +74,3 @@ TEST(ServerList, CancelAndTheCloseBoxLeaveEverythingAsItWas) {
         EXPECT_EQ(h.zorder.topmost[WindowId::Main], true);
     }
 }
-

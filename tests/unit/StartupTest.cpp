@@ -94,7 +94,6 @@ inline void PrintTo(const MarkRow& row, std::ostream* out) {
 
 class StartupMarks : public ::testing::TestWithParam<MarkRow> {};
 
-
 TEST(Exit, SessionEndBeforeTheHostsFileWasWrittenTouchesNothing) {
     Harness h;
     h.files.files[kHosts] = "user\r\n";
