@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real program in keep mode is killed outright (SIGKILL: no exit sequence runs), so its block
 # stays in the HOSTS file. Started again it appends a second block; SIGTERM then must give back
-# the user's file exactly as it was before the first start, both blocks gone.
+# the user's file exactly as it was before the first start, both blocks gone. Started a third time
+# on a display that then goes away (Qt ends the process itself), it must still give the file back.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/lib.sh"
@@ -18,7 +19,7 @@ if [ "${2:-}" != inside ]; then
     exit
 fi
 enter_with_own_hosts "$3"
-trap 'kill -9 ${pid:-} 2>/dev/null || true' EXIT
+trap 'kill -9 ${pid:-} ${xvfb:-} 2>/dev/null || true' EXIT
 
 QT_QPA_PLATFORM=offscreen "$tmp/program/tessel" >"$tmp/first.log" 2>&1 &
 pid=$!
@@ -42,4 +43,15 @@ for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 wait "$pid" || status=$?
 [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
 cmp "$tmp/hosts" "$tmp/hosts.orig" || fail "HOSTS file not the original: $(cat -A "$tmp/hosts")"
-echo "PASS: SIGKILL, restart and SIGTERM give the user's HOSTS file back"
+
+start_display
+"$tmp/program/tessel" >"$tmp/third.log" 2>&1 &
+pid=$!
+wait_for_port
+grep -q '^#Following lines created by Tessel:' /etc/hosts || fail "third start wrote no block"
+kill -KILL "$xvfb"
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "still running after its display went away"
+cmp "$tmp/hosts" "$tmp/hosts.orig" ||
+    fail "HOSTS file not given back when the display went away: $(cat -A "$tmp/hosts")"
+echo "PASS: SIGKILL, restart, SIGTERM and a lost display give the user's HOSTS file back"
