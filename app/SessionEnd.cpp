@@ -41,6 +41,7 @@ bool SessionEnd::eventFilter(QObject* watched, QEvent* event) {
     }
     return true;
 }
+
 void SessionEnd::atProcessEnd() {
     if (current != nullptr && current->quietGiveBack_) {
         SessionEnd* ending = current;

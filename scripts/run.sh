@@ -16,12 +16,12 @@ fi
 
 # Port 80 and the HOSTS file belong to root. Through sudo Tessel still needs the user's session: the
 # display and its key, and the session manager and its key, so that logging out ends it properly.
-# sudo gives root's home, so the keys kept in the user's home are named explicitly.
+# sudo gives root's home, so keys kept in the user's home are named explicitly. Tessel stays on X
+# (XWayland under Wayland), where it can still give the HOSTS file back if the display goes away.
 sudo=""
 if [ "$(id -u)" -ne 0 ]; then
     [ -n "${XAUTHORITY:-}" ] || [ ! -f "$HOME/.Xauthority" ] || export XAUTHORITY="$HOME/.Xauthority"
     [ -n "${ICEAUTHORITY:-}" ] || [ ! -f "$HOME/.ICEauthority" ] || export ICEAUTHORITY="$HOME/.ICEauthority"
-    sudo="sudo --preserve-env=DISPLAY,XAUTHORITY,SESSION_MANAGER,ICEAUTHORITY,WAYLAND_DISPLAY"
-    sudo+=",XDG_RUNTIME_DIR,XDG_SESSION_TYPE,DBUS_SESSION_BUS_ADDRESS"
+    sudo="sudo --preserve-env=DISPLAY,XAUTHORITY,SESSION_MANAGER,ICEAUTHORITY"
 fi
 exec $sudo "$root/build/program/tessel"
