@@ -1,10 +1,9 @@
 #include "app/Application.h"
 
 #include <QApplication>
-#include <QGuiApplication>
-#include <QSessionManager>
 
 #include "app/MainForm.h"
+#include "app/SessionEnd.h"
 #include "platform/linux/AbstractSocketInstance.h"
 #include "platform/linux/EpollListener.h"
 #include "platform/linux/PosixFileSystem.h"
@@ -41,8 +40,11 @@ int run(int argc, char** argv) {
         return id == platform::WindowId::Floater ? form.floater() : nullptr;
     };
     platform::SignalBridge signalBridge([&form] { form.sessionEnding(); });
-    QObject::connect(&application, &QGuiApplication::commitDataRequest, &form,
-                     [&form](QSessionManager&) { form.sessionEnding(); });
+    SessionEnd sessionEnd([&form] { form.sessionEnding(); },
+                          [&form, &box] {
+                              box.silence();
+                              form.giveBackQuietly();
+                          });
 
     form.Form_Load();
     return QApplication::exec();

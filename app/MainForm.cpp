@@ -113,6 +113,13 @@ void MainForm::sessionEnding() {
     menuExit_Click();
 }
 
+void MainForm::giveBackQuietly() {
+    // While paused the file is already the user's.
+    if (hostsTouched_ && !booPaused) {
+        giveBackHostsFile();
+    }
+}
+
 void MainForm::removeLeftovers() {
     services_.files.removeLeftovers(programDirectory() + "/data");
     const auto slash = strHostsPath.rfind('/');

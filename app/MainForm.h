@@ -58,6 +58,9 @@ public:
     void menuExit_Click();
     // Windows ending the session, a hang-up, an interrupt or a termination request.
     void sessionEnding();
+    // The process ends some other way (the display connection broke): only the HOSTS file is
+    // given back. Whoever calls it makes sure no message box can show.
+    void giveBackQuietly();
 
     // Commands of the main menu; each tray copy only calls one of these.
     void menuOpen_Click();

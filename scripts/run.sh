@@ -4,7 +4,7 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh"
-"$root/scripts/build.sh" release "$root/build"
+"$root/scripts/build.sh" program "$root/build"
 
 if [ -z "${DISPLAY:-}" ]; then
     export DISPLAY=:73
@@ -14,7 +14,14 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "No display: Tessel runs on the virtual display $DISPLAY (Xvfb) with a tray host."
 fi
 
-# Port 80 and the HOSTS file belong to root.
+# Port 80 and the HOSTS file belong to root. Through sudo Tessel still needs the user's session: the
+# display and its key, and the session manager and its key, so that logging out ends it properly.
+# sudo gives root's home, so keys kept in the user's home are named explicitly. Tessel stays on X
+# (XWayland under Wayland), where it can still give the HOSTS file back if the display goes away.
 sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo --preserve-env=DISPLAY,XAUTHORITY"
+if [ "$(id -u)" -ne 0 ]; then
+    [ -n "${XAUTHORITY:-}" ] || [ ! -f "$HOME/.Xauthority" ] || export XAUTHORITY="$HOME/.Xauthority"
+    [ -n "${ICEAUTHORITY:-}" ] || [ ! -f "$HOME/.ICEauthority" ] || export ICEAUTHORITY="$HOME/.ICEauthority"
+    sudo="sudo --preserve-env=DISPLAY,XAUTHORITY,SESSION_MANAGER,ICEAUTHORITY"
+fi
 exec $sudo "$root/build/program/tessel"

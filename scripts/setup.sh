@@ -1,17 +1,31 @@
 #!/usr/bin/env bash
-# Installs everything Tessel needs to build, run and be tested, from Debian 12's packages.
+# Installs from Debian 12's packages what Tessel needs: setup.sh [run|test]. `run` (the default) is
+# what building and running the program needs; `test` adds the test tool chain.
 set -euo pipefail
+purpose=${1:-run}
 
-packages=(
+# The compiler, Qt, and the virtual display, tray host and screenshot tool run.sh may use.
+run_packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    xvfb trayer x11-utils imagemagick
+)
+# GoogleTest, the sanitizer and fuzzing tool chain, the formatter, and what the end-to-end and
+# desktop tests drive the program with.
+test_packages=(
     libgtest-dev
     clang libclang-rt-14-dev llvm
     clang-format
-    xvfb trayer xdotool x11-utils imagemagick
+    xdotool
     iproute2 util-linux curl procps
     python3
 )
+
+case "$purpose" in
+    run) packages=("${run_packages[@]}") ;;
+    test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+    *) echo "usage: setup.sh [run|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

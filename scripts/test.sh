@@ -3,7 +3,7 @@
 # AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, then short fuzzing runs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-"$root/scripts/setup.sh"
+"$root/scripts/setup.sh" test
 
 "$root/scripts/check-format.sh"
 

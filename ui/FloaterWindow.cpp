@@ -6,7 +6,9 @@
 #include <QEvent>
 #include <QFont>
 #include <QLineEdit>
+#include <algorithm>
 
+#include "ui/CounterWidth.h"
 #include "ui/Pictures.h"
 
 namespace tessel::ui {
@@ -80,12 +82,28 @@ QLineEdit* FloaterWindow::counter() const {
 
 void FloaterWindow::setCounterText(const QString& text) {
     counter_->setText(text);
+    fitCount();
 }
 
-// Width first, then left: the box grows to the right, then moves back to the centre.
+// Width first, then left: the box grows to the right, then moves back to the centre. A box that
+// has grown wider already for a long count keeps the extra width.
 void FloaterWindow::widenTextBox() {
-    counter_->resize(twipsToPixels(kWideWidth), counter_->height());
+    const int extra = std::max(0, counter_->width() - twipsToPixels(kWideWidth));
+    setFixedWidth(twipsToPixels(kClientWidth) + extra);
+    counter_->resize(twipsToPixels(kWideWidth) + extra, counter_->height());
     counter_->move(twipsToPixels(kWideLeft), counter_->y());
+    fitCount();
+}
+
+// A count too long for the box widens the box and the window alike, so the margins and the
+// centring stay; neither narrows again.
+void FloaterWindow::fitCount() {
+    const int extra = missingWidth(*counter_);
+    if (extra == 0) {
+        return;
+    }
+    setFixedWidth(width() + extra);
+    counter_->resize(counter_->width() + extra, counter_->height());
 }
 
 void FloaterWindow::resetToZero() {

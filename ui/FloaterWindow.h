@@ -28,6 +28,7 @@ protected:
 
 private:
     void announceUnload();
+    void fitCount();
 
     QLineEdit* counter_ = nullptr;
     QLineEdit* hidden_ = nullptr;

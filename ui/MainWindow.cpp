@@ -16,6 +16,7 @@
 #include <QScreen>
 #include <array>
 
+#include "ui/CounterWidth.h"
 #include "ui/PicturePresets.h"
 #include "ui/Pictures.h"
 
@@ -204,8 +205,19 @@ QLineEdit* MainWindow::counter() const {
     return counter_;
 }
 
+// A count too long for the box widens it to the right, and the frame, the client area and the
+// window with it; the box never narrows again, as the floating counter's never does.
 void MainWindow::setCounterText(const QString& text) {
     counter_->setText(text);
+    const int extra = missingWidth(*counter_);
+    if (extra == 0) {
+        return;
+    }
+    counter_->resize(counter_->width() + extra, counter_->height());
+    QWidget* frame = counter_->parentWidget();
+    frame->resize(frame->width() + extra, frame->height());
+    centralWidget()->setFixedWidth(centralWidget()->width() + extra);
+    layout()->activate();
 }
 
 // Closing only hides the window: the program goes on in the notification area.

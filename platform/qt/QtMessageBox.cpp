@@ -25,10 +25,21 @@ bool hasCancel(Buttons buttons) {
     return buttons == Buttons::OkCancel || buttons == Buttons::YesNoCancel;
 }
 
+// A box closed without a button counts as Cancel where there is one.
+Answer closedAnswer(Buttons buttons) {
+    if (hasCancel(buttons)) {
+        return Answer::Cancel;
+    }
+    return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+}
+
 }  // namespace
 
 Answer QtMessageBox::show(const std::string& prompt, Buttons buttons, Icon icon,
                           const std::string& title) {
+    if (silent_) {
+        return closedAnswer(buttons);
+    }
     QMessageBox box(icon == Icon::Exclamation ? QMessageBox::Warning : QMessageBox::NoIcon,
                     toDisplay(title), toDisplay(prompt), standardButtons(buttons));
     box.setTextFormat(Qt::PlainText);
@@ -45,11 +56,7 @@ Answer QtMessageBox::show(const std::string& prompt, Buttons buttons, Icon icon,
         default:
             break;
     }
-    // The box was closed: that counts as Cancel where there is one.
-    if (hasCancel(buttons)) {
-        return Answer::Cancel;
-    }
-    return buttons == Buttons::Ok ? Answer::Ok : Answer::No;
+    return closedAnswer(buttons);
 }
 
 }  // namespace tessel::platform

@@ -2,6 +2,8 @@
 # The real program is killed outright (SIGKILL: no exit sequence runs), so its entries stay in the
 # HOSTS file. Started again and ended with SIGTERM, it must give back the user's file exactly as it
 # was before the first start: in keep mode both blocks gone, in replace mode the kept copy put back.
+# Started a third time on a display that then goes away (Qt ends the process itself), it must still
+# give the file back.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/lib.sh"
@@ -22,7 +24,7 @@ if [ "${2:-}" != inside ]; then
 fi
 keep=$4
 enter_with_own_hosts "$3"
-trap 'kill -9 ${pid:-} 2>/dev/null || true' EXIT
+trap 'kill -9 ${pid:-} ${xvfb:-} 2>/dev/null || true' EXIT
 
 QT_QPA_PLATFORM=offscreen "$tmp/program/tessel" >"$tmp/first.log" 2>&1 &
 pid=$!
@@ -43,4 +45,15 @@ for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 wait "$pid" || status=$?
 [ "$status" -eq 0 ] || fail "exit status $status after SIGTERM"
 cmp "$tmp/hosts" "$tmp/hosts.orig" || fail "HOSTS file not the original: $(cat -A "$tmp/hosts")"
-echo "PASS: keepHostsFile $keep: SIGKILL, restart and SIGTERM give the user's HOSTS file back"
+
+start_display
+"$tmp/program/tessel" >"$tmp/third.log" 2>&1 &
+pid=$!
+wait_for_port
+grep -q '^127\.0\.0\.1   ad\.e2e\.example' /etc/hosts || fail "third start wrote no entries"
+kill -KILL "$xvfb"
+for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+kill -0 "$pid" 2>/dev/null && fail "still running after its display went away"
+cmp "$tmp/hosts" "$tmp/hosts.orig" ||
+    fail "HOSTS file not given back when the display went away: $(cat -A "$tmp/hosts")"
+echo "PASS: keepHostsFile $keep: SIGKILL, restart, SIGTERM and a lost display give the file back"

@@ -1,7 +1,12 @@
 #include <QCoreApplication>
+#include <QFontMetrics>
 #include <QLineEdit>
+#include <QStyle>
+#include <cstdint>
+#include <string>
 
 #include "Harness.h"
+#include "ui/Pictures.h"
 
 using namespace tessel;
 using namespace tessel::testing;
@@ -33,17 +38,49 @@ TEST(Counter, ABurstRefreshesTheDisplaysOncePerPass) {
     EXPECT_EQ(h.form->window().counter()->text(), "500");
 }
 
-TEST(Counter, WidensTheFloatingCounterExactlyOnceAtOneHundred) {
+namespace {
+
+// Where a line edit lays out its text: inside its frame and text margins, less the 2 pixels it
+// keeps clear on either side.
+QRect textArea(const QLineEdit& box) {
+    const int frame = box.style()->pixelMetric(QStyle::PM_DefaultFrameWidth, nullptr, &box);
+    const QMargins margins = box.textMargins();
+    return box.contentsRect().adjusted(frame + margins.left() + 2, 0, -frame - margins.right() - 2,
+                                       0);
+}
+
+}  // namespace
+
+TEST(Counter, EveryDigitShowsInBothBoxesAndTheFloaterWidensAtOneHundred) {
     Harness h;
     ASSERT_FALSE(h.load());
-    h.block(99);
-    const int narrow = h.form->floater()->counter()->width();
-    h.block(1);
-    const int wide = h.form->floater()->counter()->width();
-    EXPECT_GT(wide, narrow);
-    h.trigger("menuResetCounter");
-    h.block(100);
-    EXPECT_EQ(h.form->floater()->counter()->width(), wide) << "stays wide after a reset";
+    struct Row {
+        std::uint64_t count;
+        int floaterTwips;  // the floating counter's width where it is fixed; 0 where it grows
+    };
+    const Row rows[] = {{99, 495}, {100, 615},     {999, 615},
+                        {1000, 0}, {1'000'000, 0}, {UINT64_MAX, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.count);
+        h.form->intBlocked = row.count - 1;
+        h.block(1);
+        ui::FloaterWindow& floater = *h.form->floater();
+        if (row.floaterTwips != 0) {
+            EXPECT_EQ(floater.counter()->width(), ui::twipsToPixels(row.floaterTwips));
+        }
+        for (QLineEdit* box : {h.form->window().counter(), floater.counter()}) {
+            SCOPED_TRACE(box->window()->metaObject()->className());
+            EXPECT_EQ(box->text().toStdString(), std::to_string(row.count));
+            const QRect area = textArea(*box);
+            EXPECT_LE(QFontMetrics(box->font()).horizontalAdvance(box->text()), area.width());
+            box->grab();  // the line edit decides its scrolling as it paints
+            EXPECT_EQ(box->cursorPositionAt({area.left(), area.center().y()}), 0)
+                << "the leading digit is scrolled out";
+            for (QWidget* inner = box; !inner->isWindow(); inner = inner->parentWidget()) {
+                EXPECT_TRUE(inner->parentWidget()->rect().contains(inner->geometry()));
+            }
+        }
+    }
 }
 
 TEST(Counter, AFloaterOpenedAfterNinetyNineOpensWide) {

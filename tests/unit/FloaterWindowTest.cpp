@@ -141,7 +141,7 @@ TEST_F(FloaterWindowTest, ResetShowsZeroAndKeepsTheWidth) {
         if (each.widened) {
             floater->widenTextBox();
         }
-        floater->setCounterText(QStringLiteral("123"));
+        floater->setCounterText(QStringLiteral("99"));
         floater->resetToZero();
         EXPECT_EQ(floater->counter()->text(), "0");
         EXPECT_EQ(floater->counter()->geometry(), each.place);

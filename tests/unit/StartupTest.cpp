@@ -1,4 +1,11 @@
+#include <QCoreApplication>
+#include <QEvent>
+#include <functional>
+#include <utility>
+#include <vector>
+
 #include "Harness.h"
+#include "app/SessionEnd.h"
 
 using namespace tessel;
 using namespace tessel::testing;
@@ -102,11 +109,24 @@ TEST(Exit, SessionEndBeforeTheHostsFileWasWrittenTouchesNothing) {
 }
 
 TEST(Exit, SessionEndRunsTheExitSequence) {
-    Harness h;
-    ASSERT_FALSE(h.load());
-    EXPECT_TRUE(h.ends([&] { h.form->sessionEnding(); }));
-    EXPECT_EQ(h.files.files.count(kHosts), 0U);
-    EXPECT_FALSE(h.tray.present);
+    const std::vector<std::pair<const char*, std::function<void(app::MainForm&)>>> ends{
+        {"signal", [](app::MainForm& form) { form.sessionEnding(); }},
+        // The session manager's Die reaches the application as a quit request.
+        {"quit request",
+         [](app::MainForm& form) {
+             const app::SessionEnd end([&form] { form.sessionEnding(); }, nullptr);
+             QEvent quit(QEvent::Quit);
+             QCoreApplication::sendEvent(QCoreApplication::instance(), &quit);
+         }},
+    };
+    for (const auto& [name, end] : ends) {
+        SCOPED_TRACE(name);
+        Harness h;
+        ASSERT_FALSE(h.load());
+        EXPECT_TRUE(h.ends([&] { end(*h.form); }));
+        EXPECT_EQ(h.files.files.count(kHosts), 0U);
+        EXPECT_FALSE(h.tray.present);
+    }
 }
 
 TEST(MainWindow, OpenShowsItOnTop) {
