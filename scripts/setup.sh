@@ -5,10 +5,15 @@ set -euo pipefail
 packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
+    # Runs natively on Wayland desktops too.
+    qt6-wayland
     libgtest-dev
     clang libclang-rt-14-dev llvm
     clang-format
     xvfb trayer xdotool x11-utils imagemagick
+    # The Wayland desktop test: a headless compositor whose bar hosts StatusNotifierItems, its
+    # screenshots, and a private session bus to talk to the icon over.
+    sway grim dbus libglib2.0-bin
     iproute2 util-linux curl procps
     python3
 )
