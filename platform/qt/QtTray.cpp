@@ -3,6 +3,7 @@
 #include <QCursor>
 #include <QDBusConnection>
 #include <QDBusInterface>
+#include <QGuiApplication>
 #include <QMenu>
 
 #include "platform/qt/Text.h"
@@ -53,6 +54,11 @@ void QtTray::add(TrayPicture picture, const std::string& tip) {
         return;
     }
     itemHost_ = itemHostRegistered();
+    // Without a StatusNotifierItem host only an X11 tray can take the icon; on a Wayland desktop
+    // without one Qt would merely complain, so the program runs on without an icon.
+    if (!itemHost_ && QGuiApplication::platformName() != QStringLiteral("xcb")) {
+        return;
+    }
     icon_ = std::make_unique<QSystemTrayIcon>(icon(picture));
     icon_->setToolTip(toDisplay(tip));
     icon_->setContextMenu(menu_);
@@ -68,6 +74,9 @@ void QtTray::activated(QSystemTrayIcon::ActivationReason reason) {
             }
             break;
         case TrayClick::Menu:
+            // Without a window to hang from, the menu is a window of its own on Wayland; a fixed
+            // size keeps a tiling compositor from stretching it over the screen.
+            menu_->setFixedSize(menu_->sizeHint());
             menu_->popup(QCursor::pos());
             break;
         case TrayClick::None:

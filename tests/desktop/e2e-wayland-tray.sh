@@ -58,7 +58,13 @@ for _ in $(seq 50); do watcher RegisteredStatusNotifierItems | grep -q StatusNot
 # Each entry is the item's bus name, followed by its object path.
 item=$(watcher RegisteredStatusNotifierItems | grep -o "'[^'/]*/StatusNotifierItem'" | cut -d/ -f1 |
     tr -d "'") || fail "the icon did not register with the watcher"
-[ "$(windows)" = 0 ] || fail "a window is open before Activate"
+[ "$(windows)" = 0 ] || fail "a window is open before the icon is clicked"
+# swaybar draws no exported menu; it asks the item to show its own.
+call "$item" /StatusNotifierItem org.kde.StatusNotifierItem.ContextMenu 0 0 >/dev/null
+sleep 1
+[ "$(windows)" = 1 ] || fail "ContextMenu did not show the tray menu"
+grim "$HOME/wayland-menu.png"
+swaymsg -q '[title="^Tessel$"] kill'
 call "$item" /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/dev/null
 sleep 1
 [ "$(windows)" = 1 ] || fail "Activate did not open the main window"
