@@ -49,7 +49,15 @@ watcher() {
 }
 for _ in $(seq 100); do watcher IsStatusNotifierHostRegistered 2>/dev/null | grep -q true && break; sleep 0.1; done
 export WAYLAND_DISPLAY=wayland-1 SWAYSOCK=$(echo "$XDG_RUNTIME_DIR"/sway-ipc.*.sock)
-windows() { swaymsg -t get_tree | grep -c '"name": "Tessel"' || true; }
+# The open windows, one "id title" a line.
+windows() {
+    swaymsg -t get_tree | python3 -c 'import json, sys
+def walk(node):
+    if node.get("pid"): print(node["id"], node["name"])
+    for child in node["nodes"] + node["floating_nodes"]: walk(child)
+walk(json.load(sys.stdin))'
+}
+count() { windows | grep -c " $1\$" || true; }
 
 QT_QPA_PLATFORM=wayland "$tmp/program/tessel" >"$HOME/tessel.log" 2>&1 &
 pid=$!
@@ -58,16 +66,16 @@ for _ in $(seq 50); do watcher RegisteredStatusNotifierItems | grep -q StatusNot
 # Each entry is the item's bus name, followed by its object path.
 item=$(watcher RegisteredStatusNotifierItems | grep -o "'[^'/]*/StatusNotifierItem'" | cut -d/ -f1 |
     tr -d "'") || fail "the icon did not register with the watcher"
-[ "$(windows)" = 0 ] || fail "a window is open before the icon is clicked"
+[ "$(count Tessel)" = 0 ] || fail "a window is open before the icon is clicked"
 # swaybar draws no exported menu; it asks the item to show its own.
 call "$item" /StatusNotifierItem org.kde.StatusNotifierItem.ContextMenu 0 0 >/dev/null
 sleep 1
-[ "$(windows)" = 1 ] || fail "ContextMenu did not show the tray menu"
+[ "$(count Tessel)" = 1 ] || fail "ContextMenu did not show the tray menu"
 grim "$HOME/wayland-menu.png"
 swaymsg -q '[title="^Tessel$"] kill'
 call "$item" /StatusNotifierItem org.kde.StatusNotifierItem.Activate 0 0 >/dev/null
 sleep 1
-[ "$(windows)" = 1 ] || fail "Activate did not open the main window"
+[ "$(count Tessel)" = 1 ] || fail "Activate did not open the main window"
 grim "$HOME/wayland.png"
 
 path=$(call "$item" /StatusNotifierItem org.freedesktop.DBus.Properties.Get org.kde.StatusNotifierItem \
@@ -81,9 +89,16 @@ click() {
     id=$(grep -o "([0-9]*, {[^}]*'label': <'$1'>" <<<"$menu" | grep -o '^([0-9]*' | tr -d '(')
     call "$item" "$path" com.canonical.dbusmenu.Event "$id" clicked '<0>' 0 >/dev/null
 }
+main=$(windows)
+click "_About Tessel..."
+sleep 1
+[ "$(count About...)" = 1 ] || fail "no About box"
+swaymsg -q '[title="^About"] kill'
+sleep 0.5
+[ "$(windows)" = "$main" ] || fail "the main window was made anew around the About box"
 click _Floating\ Counter
 sleep 1
-[ "$(windows)" = 2 ] || fail "the floating counter did not open"
+[ "$(count Tessel)" = 2 ] || fail "the floating counter did not open"
 click E_xit
 for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
 kill -0 "$pid" 2>/dev/null && fail "Exit from the exported menu did not end the program"
