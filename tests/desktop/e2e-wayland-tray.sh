@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The real program on a headless Wayland desktop (sway) whose bar is a StatusNotifierItem host: the
-# icon registers with the watcher, Activate opens the main window, the menu exported over D-Bus holds
-# the tray items in order and its Floating Counter and Exit work, and Exit gives the HOSTS file back.
-# sway refuses to run as root, so the desktop and the program run as nobody on a session bus of their
-# own; in the private network namespace nobody may bind port 80. A screenshot lands in
-# $TESSEL_ARTIFACTS.
+# icon registers with the watcher, ContextMenu shows the tray menu, Activate opens the main window,
+# the menu exported over D-Bus holds the tray items in order, the About box leaves the main window
+# alone, the floating counter opens, and Exit gives the HOSTS file back. sway refuses to run as
+# root, so the desktop and the program run as nobody on a session bus of their own; in the private
+# network namespace nobody may bind port 80. Screenshots land in $TESSEL_ARTIFACTS.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/../e2e/lib.sh"
@@ -47,8 +47,11 @@ watcher() {
     call org.kde.StatusNotifierWatcher /StatusNotifierWatcher org.freedesktop.DBus.Properties.Get \
         org.kde.StatusNotifierWatcher "$1"
 }
-for _ in $(seq 100); do watcher IsStatusNotifierHostRegistered 2>/dev/null | grep -q true && break; sleep 0.1; done
-export WAYLAND_DISPLAY=wayland-1 SWAYSOCK=$(echo "$XDG_RUNTIME_DIR"/sway-ipc.*.sock)
+eventually() { for _ in $(seq 100); do "$@" 2>/dev/null && return; sleep 0.1; done; return 1; }
+host_up() { watcher IsStatusNotifierHostRegistered | grep -q true; }
+eventually host_up || fail "swaybar offers no tray"
+export WAYLAND_DISPLAY=$(cd "$XDG_RUNTIME_DIR" && echo wayland-[0-9])
+export SWAYSOCK=$(echo "$XDG_RUNTIME_DIR"/sway-ipc.*.sock)
 # The open windows, one "id title" a line.
 windows() {
     swaymsg -t get_tree | python3 -c 'import json, sys
@@ -62,10 +65,11 @@ count() { windows | grep -c " $1\$" || true; }
 QT_QPA_PLATFORM=wayland "$tmp/program/tessel" >"$HOME/tessel.log" 2>&1 &
 pid=$!
 wait_for_port
-for _ in $(seq 50); do watcher RegisteredStatusNotifierItems | grep -q StatusNotifierItem && break; sleep 0.1; done
+grep -q ad.e2e.example "$tmp/hosts" || fail "the HOSTS file was not written"
 # Each entry is the item's bus name, followed by its object path.
-item=$(watcher RegisteredStatusNotifierItems | grep -o "'[^'/]*/StatusNotifierItem'" | cut -d/ -f1 |
-    tr -d "'") || fail "the icon did not register with the watcher"
+item() { watcher RegisteredStatusNotifierItems | grep -o "'[^'/]*/StatusNotifierItem'" | cut -d/ -f1; }
+eventually item >/dev/null || fail "the icon did not register with the watcher"
+item=$(item | tr -d "'")
 [ "$(count Tessel)" = 0 ] || fail "a window is open before the icon is clicked"
 # swaybar draws no exported menu; it asks the item to show its own.
 call "$item" /StatusNotifierItem org.kde.StatusNotifierItem.ContextMenu 0 0 >/dev/null
@@ -82,8 +86,10 @@ path=$(call "$item" /StatusNotifierItem org.freedesktop.DBus.Properties.Get org.
     Menu | grep -o "'/[^']*'" | tr -d "'")
 menu=$(call "$item" "$path" com.canonical.dbusmenu.GetLayout 0 -1 '[]')
 labels=$(grep -o "'label': <'[^']*'>" <<<"$menu" | cut -d"'" -f4 | paste -sd '|')
-[ "$labels" = "Open Tessel|_Floating Counter|_Reset Counter|_About Tessel...|_Pause|_Resume|_Server List...|_Change Picture|Set _Path...|_Black|_White|_Gray|_Tessel|A_CO|Ad_vanced|Change _HOSTS path...|_Keep/Replace HOSTS File...|E_xit" ] ||
-    fail "the exported menu differs: $labels"
+expected="Open Tessel|_Floating Counter|_Reset Counter|_About Tessel...|_Pause|_Resume|_Server List..."
+expected+="|_Change Picture|Set _Path...|_Black|_White|_Gray|_Tessel|A_CO|Ad_vanced"
+expected+="|Change _HOSTS path...|_Keep/Replace HOSTS File...|E_xit"
+[ "$labels" = "$expected" ] || fail "the exported menu differs: $labels"
 click() {
     local id
     id=$(grep -o "([0-9]*, {[^}]*'label': <'$1'>" <<<"$menu" | grep -o '^([0-9]*' | tr -d '(')
