@@ -25,7 +25,8 @@ public:
     virtual void setPicture(TrayPicture picture) = 0;
     virtual void remove() = 0;
 
-    // Raised by a left double-click on the icon.
+    // Raised by a left double-click on an XEmbed tray's icon, or by the primary click of a
+    // StatusNotifierItem host (its Activate), which reports no double-clicks.
     std::function<void()> onOpen;
 };
 

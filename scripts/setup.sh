@@ -9,6 +9,8 @@ run_packages=(
     build-essential cmake pkg-config
     qt6-base-dev qt6-base-dev-tools libgl-dev
     xvfb trayer x11-utils imagemagick
+    # Runs natively on Wayland desktops too.
+    qt6-wayland
 )
 # GoogleTest, the sanitizer and fuzzing tool chain, the formatter, and what the end-to-end and
 # desktop tests drive the program with.
@@ -17,6 +19,9 @@ test_packages=(
     clang libclang-rt-14-dev llvm
     clang-format
     xdotool
+    # The Wayland desktop test: a headless compositor whose bar hosts StatusNotifierItems, its
+    # screenshots, and a private session bus to talk to the icon over.
+    sway grim dbus libglib2.0-bin
     iproute2 util-linux curl procps
     python3
 )

@@ -2,14 +2,21 @@
 
 #include <QIcon>
 #include <QObject>
+#include <QSystemTrayIcon>
 #include <memory>
 
 #include "platform/Window.h"
 
 class QMenu;
-class QSystemTrayIcon;
 
 namespace tessel::platform {
+
+enum class TrayClick { None, Open, Menu };
+
+// What a click on the icon asks for. An XEmbed tray reports every click and shows the context menu
+// itself; a StatusNotifierItem host reports its primary click as Trigger (Activate) and never a
+// double-click, and a host that does not draw the exported menu asks for it with Context.
+TrayClick trayClick(QSystemTrayIcon::ActivationReason reason, bool itemHost);
 
 // The notification-area icon. Where the desktop has no notification area the icon is simply not
 // shown and the program runs on without it.
@@ -28,10 +35,12 @@ public:
 
 private:
     const QIcon& icon(TrayPicture picture) const;
+    void activated(QSystemTrayIcon::ActivationReason reason);
 
     QIcon running_;
     QIcon paused_;
     QMenu* menu_;
+    bool itemHost_ = false;
     std::unique_ptr<QSystemTrayIcon> icon_;
 };
 

@@ -15,6 +15,7 @@
 #include <ostream>
 #include <vector>
 
+#include "platform/qt/QtTray.h"
 #include "ui/MainWindow.h"
 #include "ui/Pictures.h"
 
@@ -206,6 +207,25 @@ TEST_F(MainWindowTest, OpenTesselIsTheTrayMenusBoldDefault) {
     EXPECT_EQ(window->trayMenu()->defaultAction(), open);
     EXPECT_TRUE(open->font().bold());
     EXPECT_FALSE(window->action(QStringLiteral("menuFloater2"))->font().bold());
+}
+
+// An XEmbed tray shows the menu itself and opens on a double-click only; a StatusNotifierItem host
+// reports its primary click as Trigger and asks for the menu with Context.
+TEST(TrayClick, DependsOnTheKindOfTray) {
+    using tessel::platform::TrayClick;
+    const struct {
+        QSystemTrayIcon::ActivationReason reason;
+        bool itemHost;
+        TrayClick expected;
+    } rows[]{{QSystemTrayIcon::DoubleClick, false, TrayClick::Open},
+             {QSystemTrayIcon::Trigger, false, TrayClick::None},
+             {QSystemTrayIcon::Context, false, TrayClick::None},
+             {QSystemTrayIcon::Trigger, true, TrayClick::Open},
+             {QSystemTrayIcon::Context, true, TrayClick::Menu}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(tessel::platform::trayClick(row.reason, row.itemHost), row.expected)
+            << "reason " << row.reason << (row.itemHost ? " on an item host" : " on XEmbed");
+    }
 }
 
 TEST_F(MainWindowTest, IsAFixedToolWindowHiddenAtStart) {
