@@ -46,6 +46,7 @@ void MainForm::markPicture(int row) {
 void MainForm::menuPreset_Click(int row) {
     strPicturePath =
         programDirectory() + ui::kPicturePresets.at(static_cast<std::size_t>(row)).written;
+    responder_.usePicture(strPicturePath);
     prefs_.outputPicturePath(strPicturePath, prefsFile());
     markPicture(row);
 }
@@ -69,6 +70,7 @@ void MainForm::menuPath_Click() {
         return;
     }
     strPicturePath = pictureDialog_.fileName;
+    responder_.usePicture(strPicturePath);
     prefs_.outputPicturePath(strPicturePath, prefsFile());
     markPicture(ui::markedPreset(strPicturePath, programDirectory()));
     services_.box.show("Picture set.");

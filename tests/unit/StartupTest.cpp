@@ -26,7 +26,7 @@ TEST(Startup, RunsItsStepsInOrder) {
     std::string hostsWhenListening;
     h.listener.onListen = [&] { hostsWhenListening = h.files.files[kHosts]; };
     EXPECT_FALSE(h.load());
-    EXPECT_EQ(h.listener.ports, std::vector<std::uint16_t>{80});
+    EXPECT_EQ(h.listener.ports, (std::vector<std::uint16_t>{80, 443}));
     EXPECT_EQ(hostsWhenListening, "user\r\n") << "the port listens before the HOSTS file changes";
     EXPECT_EQ(
         h.files.files[kHosts],
@@ -57,6 +57,17 @@ TEST(Startup, PortConflictEndsBeforeTheHostsFileOrTrayIsTouched) {
     EXPECT_EQ(h.box.shown[0].icon, Icon::Exclamation);
     EXPECT_EQ(h.files.files[kHosts], "user\r\n");
     EXPECT_FALSE(h.tray.present);
+}
+
+TEST(Startup, HttpsPortTakenOrNotAllowedIsNoError) {
+    for (const int number : {platform::kAddressInUseNumber, 13}) {
+        Harness h;
+        h.listener.countOnlyFailures.push_back({number, "Address already in use"});
+        EXPECT_FALSE(h.load());
+        EXPECT_TRUE(h.box.shown.empty());
+        EXPECT_TRUE(h.listener.listening);
+        EXPECT_TRUE(h.tray.present);
+    }
 }
 
 TEST(Startup, OtherListenFailureNamesTheCause) {
