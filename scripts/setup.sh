@@ -10,7 +10,7 @@ packages=(
     clang-format
     xvfb trayer xdotool x11-utils imagemagick
     iproute2 util-linux curl procps
-    python3
+    python3 chromium
 )
 
 missing=()
