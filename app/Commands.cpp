@@ -78,6 +78,7 @@ bool MainForm::usableHostsPath(const std::string& path, const std::string& inUse
 void MainForm::menuPreset_Click(int row) {
     strPicturePath =
         programDirectory() + ui::kPicturePresets.at(static_cast<std::size_t>(row)).written;
+    responder_.usePicture(strPicturePath);
     prefs_.outputPicturePath(strPicturePath, prefsFile());
     markPicture(row);
 }
@@ -104,6 +105,7 @@ void MainForm::menuPath_Click() {
         return;
     }
     strPicturePath = pictureDialog_.fileName;
+    responder_.usePicture(strPicturePath);
     const bool written = prefs_.outputPicturePath(strPicturePath, prefsFile());
     markPicture(ui::markedPreset(strPicturePath, programDirectory()));
     if (written) {

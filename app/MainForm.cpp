@@ -7,15 +7,14 @@
 
 namespace tessel::app {
 
-MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window, std::uint16_t port)
+MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
+                   responder::Ports ports)
     : services_(services),
       window_(std::move(window)),
       prefs_(services.box, services.files, services.process, [this] { removeTrayIcon(); }),
       hosts_(services.box, services.files, services.process,
              [this] { prefs_.recreatePrefsFile(prefsFile()); }),
-      responder_(
-          services.listener, services.box, port,
-          {[this]() -> const std::string& { return strPicturePath; }, [this] { onBlocked(); }}),
+      responder_(services.listener, services.box, services.files, ports, [this] { onBlocked(); }),
       hostsDialog_(services.picker),
       pictureDialog_(services.picker) {
     services_.tray.onOpen = [this] { menuOpen_Click(); };
@@ -84,6 +83,7 @@ void MainForm::Form_Load() {
     }
     prefs_.inputBooKeepHostsFile(prefsFile(), booKeepHostsFile);
     strPicturePath = prefs_.inputPicturePath(prefsFile());
+    responder_.usePicture(strPicturePath);
     markPicture(ui::markedPreset(strPicturePath, programDirectory()));
     prefs_.inputHostsPath(prefsFile(), strHostsPath);
     removeLeftovers();

@@ -34,15 +34,13 @@ struct Services final {
     platform::RedirectListener& listener;
 };
 
-inline constexpr std::uint16_t kHttpPort = 80;
-
 // frmMain: the program's state and every command handler. The other windows hold only their
 // controls; everything they do comes back here.
 class MainForm final : public QObject {
     Q_OBJECT
 public:
     MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
-             std::uint16_t port = kHttpPort);
+             responder::Ports ports = {});
     ~MainForm() override;
 
     // State shared by every command.

@@ -1,6 +1,7 @@
 // How Tessel's redirect listener, driven by the Qt event loop as in the program, compares with a
-// bare single-threaded epoll server doing the same work. Each server runs in its own child
-// process; the load client runs here. Prints a table and the goals; always exits 0.
+// bare single-threaded epoll server doing the same work, and how its reply with a shipped picture
+// (black.gif) compares with its 302 reply. Each server runs in its own child process; the load
+// client runs here. Prints a table and the goals; always exits 0.
 
 #include <unistd.h>
 
@@ -8,6 +9,8 @@
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -29,14 +32,24 @@ const std::string& reply() {
     return text;
 }
 
-void serveTessel(int readyFd) {
+const std::string& pictureReply() {
+    static const std::string text = [] {
+        const std::string path = TESSEL_BENCH_DATA "/black.gif";
+        std::ifstream in(path, std::ios::binary);
+        const std::string bytes{std::istreambuf_iterator<char>(in), {}};
+        return tessel::responder::buildPictureReply(path, bytes);
+    }();
+    return text;
+}
+
+void serveTessel(int readyFd, const std::string& answer) {
     int argc = 1;
     char name[] = "tessel-listener";
     char* argv[] = {name, nullptr};
     QCoreApplication application(argc, argv);
     tessel::platform::EpollListener listener;
     std::uint64_t served = 0;
-    listener.setEvents({[] { return std::string_view(reply()); }, [&served] { ++served; }});
+    listener.setEvents({[&answer] { return std::string_view(answer); }, [&served] { ++served; }});
     if (listener.listen(0).has_value()) {
         return;
     }
@@ -66,6 +79,7 @@ constexpr std::array<std::array<std::size_t, 2>, 3> kGroups{{{0, 0}, {1, 1}, {2,
 
 struct Server final {
     const char* name;
+    const std::string& reply;
     ServerProcess process;
     long idleRssKb = -1;
     long peakRssKb = -1;
@@ -86,7 +100,7 @@ LoadResult measure(Server& server, const Scenario& scenario) {
     tessel::bench::LoadSettings settings;
     settings.port = server.process.port();
     settings.concurrency = scenario.concurrency;
-    settings.expectedReply = reply();
+    settings.expectedReply = server.reply;
     settings.serverPid = server.process.pid();
     settings.warmUp = kWarmUp;
     settings.duration = kDuration;
@@ -191,6 +205,30 @@ void printGoals(const Server& baseline, const Server& ours) {
                 verdict(growthMb <= 5.0));
 }
 
+// The picture reply set against the 302 reply, both from Tessel's listener, run by run.
+void printPicture(const Server& redirect, const Server& picture) {
+    std::printf("\n%-16s %-9s %8s %8s %8s %7s %5s %6s %6s %6s\n", "load", "reply", "conn/s",
+                "p50 us", "p99 us", "cpu us", "fail", "rate", "p99", "cpu");
+    for (std::size_t s = 0; s < kScenarios.size(); ++s) {
+        const LoadResult mine = median(picture.runs[s]);
+        std::printf("%-16s %-9s %8.0f %8.1f %8.1f %7.2f %5zu %6.3f %6.3f %6.3f\n",
+                    kScenarios[s].label, "black.gif", mine.perSecond, mine.p50Us, mine.p99Us,
+                    mine.serverCpuUsPerConnection, mine.failures,
+                    pairedRatio(redirect, picture, s, &LoadResult::perSecond),
+                    pairedRatio(redirect, picture, s, &LoadResult::p99Us),
+                    pairedRatio(redirect, picture, s, &LoadResult::serverCpuUsPerConnection));
+    }
+}
+
+void printPictureGoal(const Server& redirect, const Server& picture) {
+    double worst = 1e9;
+    for (std::size_t s = 0; s < kScenarios.size(); ++s) {
+        worst = std::min(worst, pairedRatio(redirect, picture, s, &LoadResult::perSecond));
+    }
+    std::printf("%-46s %9.3f %9s  %s\n", "worst rate ratio black.gif / 302 >= 0.95", worst, "",
+                verdict(worst >= 0.95));
+}
+
 // A fresh server is slow for its first half second or so (lazy binding, first page faults on
 // its paths, the descriptor table growing); that is not what is being compared.
 void warmUp(const Server& server) {
@@ -198,20 +236,19 @@ void warmUp(const Server& server) {
     settings.port = server.process.port();
     settings.concurrency = 128;
     settings.duration = std::chrono::milliseconds{600};
-    settings.expectedReply = reply();
+    settings.expectedReply = server.reply;
     tessel::bench::runLoad(settings);
 }
 
-void measureAll(Server& baseline, Server& ours) {
+void measureAll(const std::array<Server*, 3>& servers) {
     for (const auto& group : kGroups) {
         for (int repeat = 0; repeat < kRepeats; ++repeat) {
             for (std::size_t s = group[0]; s <= group[1]; ++s) {
                 // Taking turns at going first keeps a slow moment of the machine, or a trend in
                 // it, from landing on one server only.
-                const bool baselineFirst = repeat % 2 == 0;
-                for (Server* server :
-                     {baselineFirst ? &baseline : &ours, baselineFirst ? &ours : &baseline}) {
-                    server->runs[s].push_back(measure(*server, kScenarios[s]));
+                for (std::size_t i = 0; i < servers.size(); ++i) {
+                    Server& server = *servers[(i + static_cast<std::size_t>(repeat)) % 3];
+                    server.runs[s].push_back(measure(server, kScenarios[s]));
                 }
             }
         }
@@ -224,23 +261,28 @@ void measureAll(Server& baseline, Server& ours) {
 
 int main(int argc, char** argv) {
     verbose = argc > 1 && std::string_view(argv[1]) == "-v";  // every run, not just the medians
-    Server baseline{"baseline", ServerProcess([](int readyFd) {
+    Server baseline{"baseline", reply(), ServerProcess([](int readyFd) {
                         tessel::bench::runBaselineServer(reply(), readyFd);
                     })};
-    Server ours{"tessel", ServerProcess(serveTessel)};
-    if (!baseline.process.running() || !ours.process.running()) {
-        std::printf("a server did not start\n");
+    Server ours{"tessel", reply(), ServerProcess([](int fd) { serveTessel(fd, reply()); })};
+    Server picture{"picture", pictureReply(),
+                   ServerProcess([](int fd) { serveTessel(fd, pictureReply()); })};
+    if (!baseline.process.running() || !ours.process.running() || !picture.process.running() ||
+        !pictureReply().starts_with("HTTP/1.0 200 OK\r\n")) {
+        std::printf("a server did not start, or black.gif was not found\n");
         return 0;
     }
     ::usleep(200'000);
-    baseline.idleRssKb = tessel::bench::residentKb(baseline.process.pid());
-    ours.idleRssKb = tessel::bench::residentKb(ours.process.pid());
-    warmUp(baseline);
-    warmUp(ours);
+    for (Server* server : {&baseline, &ours, &picture}) {
+        server->idleRssKb = tessel::bench::residentKb(server->process.pid());
+        warmUp(*server);
+    }
     std::printf("redirect responder: %d runs of %lld ms per load and server, medians shown\n",
                 kRepeats, static_cast<long long>(kDuration.count()));
-    measureAll(baseline, ours);
+    measureAll({&baseline, &ours, &picture});
     printRuns(baseline, ours);
+    printPicture(ours, picture);
     printGoals(baseline, ours);
+    printPictureGoal(ours, picture);
     return 0;
 }

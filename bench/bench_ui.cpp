@@ -73,7 +73,7 @@ int main(int argc, char** argv) {
     files.files["/opt/tessel/data/prefs.dat"] =
         "/opt/tessel/data/Tessel.gif\r\n/tmp/bench-hosts\r\n80\r\n80\r\nkeepHostsFile: False\r\n";
     app::MainForm form({box, picker, files, process, instance, zorder, tray, listener},
-                       std::make_unique<ui::MainWindow>(), 0);
+                       std::make_unique<ui::MainWindow>(), responder::Ports{0, 0});
     form.Form_Load();
     // Displays are refreshed through the posted callbacks; run them from the real event loop.
     process.posted.clear();

@@ -1,5 +1,6 @@
-// The 302 reply for any picture path. A path holding CR or LF would split the header; keeping such
-// paths out is the caller's business, and here they need only not crash.
+// The 302 reply for any picture path, and the picture reply for the same bytes taken as a picture
+// file. A path holding CR or LF would split the header; keeping such paths out is the caller's
+// business, and here they need only not crash.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -43,5 +44,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string location = "Location: " + url + "\r\n";
     TESSEL_CHECK(reply.compare(kHead.size(), location.size(), location) == 0);
     TESSEL_CHECK(reply.compare(kHead.size() + location.size() - 2, kTail.size(), kTail) == 0);
+
+    const std::string picture = tessel::responder::buildPictureReply(path, path);
+    const bool sent = !tessel::responder::pictureType(path).empty() &&
+                      path.size() <= tessel::responder::kMaxPictureBytes;
+    TESSEL_CHECK(sent != (picture == reply));
+    TESSEL_CHECK(!sent || (picture.starts_with("HTTP/1.0 200 OK\r\n") &&
+                           picture.ends_with(std::string("\r\n\r\n").append(path))));
     return 0;
 }

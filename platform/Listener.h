@@ -17,7 +17,8 @@ struct ListenError final {
 
 // A loopback TCP listener that answers each connection at once with a fixed reply, never reads
 // the request, and closes the connection when the peer's first data arrives. Many connections
-// are served at once; the listener keeps listening while it serves.
+// are served at once; the listener keeps listening while it serves. A second, count-only port
+// sends nothing: its connections are served, by the same rule, when their first data arrives.
 class RedirectListener {
 public:
     struct Events {
@@ -29,8 +30,11 @@ public:
 
     virtual ~RedirectListener() = default;
     virtual void setEvents(Events events) = 0;
+    // Closes both ports first, then listens on this one.
     virtual std::optional<ListenError> listen(std::uint16_t port) = 0;
-    // Closes the listener and every open connection; none of them is counted.
+    // Also listens on the count-only port, beside the one listen() opened.
+    virtual std::optional<ListenError> listenCountOnly(std::uint16_t port) = 0;
+    // Closes both ports and every open connection; none of them is counted.
     virtual void close() = 0;
     virtual bool isListening() const = 0;
     virtual std::size_t openConnections() const = 0;

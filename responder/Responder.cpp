@@ -1,31 +1,36 @@
 #include "responder/Responder.h"
 
+#include <optional>
+
 #include "responder/Reply.h"
 
 namespace tessel::responder {
 
 Responder::Responder(platform::RedirectListener& listener, platform::MessageBox& box,
-                     std::uint16_t port, Hooks hooks)
-    : listener_(listener), box_(box), port_(port), hooks_(std::move(hooks)) {
-    listener_.setEvents({[this] { return reply(); }, [this] { hooks_.blocked(); }});
+                     platform::FileSystem& files, Ports ports, std::function<void()> blocked)
+    : listener_(listener),
+      box_(box),
+      files_(files),
+      ports_(ports),
+      blocked_(std::move(blocked)),
+      reply_(buildReply("")) {
+    listener_.setEvents({[this] { return std::string_view(reply_); }, [this] { blocked_(); }});
 }
 
-std::string_view Responder::reply() {
-    const std::string& path = hooks_.picturePath();
-    if (!built_ || path != replyPath_) {
-        replyPath_ = path;
-        reply_ = buildReply(path);
-        built_ = true;
-    }
-    return reply_;
+void Responder::usePicture(const std::string& picturePath) {
+    const platform::ReadResult read = files_.readFile(picturePath);
+    reply_ = buildPictureReply(
+        picturePath, read.ok() ? std::optional<std::string_view>(read.bytes) : std::nullopt);
 }
 
 bool Responder::startListening() {
     if (listener_.isListening()) {
         listener_.close();
     }
-    const auto error = listener_.listen(port_);
+    const auto error = listener_.listen(ports_.http);
     if (!error) {
+        // Taken by another program or not allowed: either way there is nothing to tell the user.
+        static_cast<void>(listener_.listenCountOnly(ports_.https));
         return true;
     }
     if (error->number == platform::kAddressInUseNumber) {

@@ -4,39 +4,42 @@
 #include <functional>
 #include <string>
 
+#include "platform/FileSystem.h"
 #include "platform/Listener.h"
 #include "platform/MessageBox.h"
 
 namespace tessel::responder {
 
-// Owns the port: answers every connection with the reply for the current picture and reports each
-// connection served. The reply is rebuilt only when the picture changes.
+struct Ports final {
+    std::uint16_t http = 80;
+    // Browsers fetch most ads over TLS; those connections are only counted and closed.
+    std::uint16_t https = 443;
+};
+
+// Owns the ports: answers every connection with the reply for the current picture and reports
+// each connection served. The reply is built once per chosen picture, never per connection.
 class Responder final {
 public:
-    struct Hooks {
-        std::function<const std::string&()> picturePath;
-        std::function<void()> blocked;
-    };
+    Responder(platform::RedirectListener& listener, platform::MessageBox& box,
+              platform::FileSystem& files, Ports ports, std::function<void()> blocked);
 
-    Responder(platform::RedirectListener& listener, platform::MessageBox& box, std::uint16_t port,
-              Hooks hooks);
-
-    // Returns once the port listens; false after a failure, which it reports.
+    // Reads the picture and prepares the reply that the next connection gets.
+    void usePicture(const std::string& picturePath);
+    // Returns once the HTTP port listens; false after a failure there, which it reports. The
+    // HTTPS port is opened as well where it can be: without it ads over TLS are still blocked,
+    // just not counted.
     [[nodiscard]] bool startListening();
-    // Closes the listener and every connection not yet counted.
+    // Closes both ports and every connection not yet counted.
     void close();
     bool isListening() const;
 
 private:
-    std::string_view reply();
-
     platform::RedirectListener& listener_;
     platform::MessageBox& box_;
-    std::uint16_t port_;
-    Hooks hooks_;
-    std::string replyPath_;
+    platform::FileSystem& files_;
+    Ports ports_;
+    std::function<void()> blocked_;
     std::string reply_;
-    bool built_ = false;
 };
 
 }  // namespace tessel::responder

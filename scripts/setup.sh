@@ -23,7 +23,7 @@ test_packages=(
     # screenshots, and a private session bus to talk to the icon over.
     sway grim dbus libglib2.0-bin
     iproute2 util-linux curl procps
-    python3
+    python3 chromium
 )
 
 case "$purpose" in

@@ -31,6 +31,8 @@ constexpr int kAcceptsPerPass = 256;
 constexpr std::size_t kScratchBytes = 16 * 1024;
 // A request is a few hundred bytes; a peer that streams more than this is closed anyway.
 constexpr std::size_t kDrainLimit = 256 * 1024;
+// A TLS greeting is one read; nothing more from a count-only peer is of any use.
+constexpr std::size_t kCountOnlyReadLimit = kScratchBytes;
 // How long to stop accepting when the system has no descriptor left and none of ours to give up.
 constexpr std::chrono::milliseconds kAcceptPause{100};
 // The timer's events carry generation 0, which no socket ever gets.
@@ -82,6 +84,7 @@ struct EpollListener::Connection final {
     std::uint32_t generation = 0;
     bool open = false;
     bool requested = false;  // request bytes arrived while part of the reply was still unsent
+    bool countOnly = false;
     int older = -1;
     int newer = -1;
     Clock::time_point acceptedAt{};
@@ -135,6 +138,15 @@ std::optional<ListenError> EpollListener::ensureEventSet() {
 
 std::optional<ListenError> EpollListener::listen(std::uint16_t port) {
     close();
+    return open(kReplying, port);
+}
+
+std::optional<ListenError> EpollListener::listenCountOnly(std::uint16_t port) {
+    shut(kCountOnly);
+    return open(kCountOnly, port);
+}
+
+std::optional<ListenError> EpollListener::open(Door door, std::uint16_t port) {
     if (auto error = ensureEventSet()) {
         return error;
     }
@@ -149,27 +161,30 @@ std::optional<ListenError> EpollListener::listen(std::uint16_t port) {
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     socklen_t length = sizeof address;
     const std::uint32_t generation = nextGeneration();
+    // Accepting stays stopped for a new socket too while descriptors are short.
     if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
         ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
         ::listen(fd, SOMAXCONN) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        !setInterest(epoll_, EPOLL_CTL_ADD, fd, EPOLLIN, tagOf(fd, generation))) {
+        !setInterest(epoll_, EPOLL_CTL_ADD, fd, paused_ ? 0U : EPOLLIN, tagOf(fd, generation))) {
         const int number = errno;
         ::close(fd);
         return errorFrom(number);
     }
-    listener_ = fd;
-    listenerGeneration_ = generation;
-    port_ = ntohs(address.sin_port);
+    doors_[door] = Socket{fd, generation, ntohs(address.sin_port)};
     return std::nullopt;
 }
 
-void EpollListener::close() {
-    if (listener_ >= 0) {
-        ::close(listener_);  // closing also takes it out of the epoll set
-        listener_ = -1;
+void EpollListener::shut(Door door) {
+    if (doors_[door].fd >= 0) {
+        ::close(doors_[door].fd);  // closing also takes it out of the epoll set
     }
-    port_ = 0;
+    doors_[door] = Socket{};
+}
+
+void EpollListener::close() {
+    shut(kReplying);
+    shut(kCountOnly);
     paused_ = false;
     while (oldest_ >= 0) {
         drop(oldest_);
@@ -178,7 +193,7 @@ void EpollListener::close() {
 }
 
 bool EpollListener::isListening() const {
-    return listener_ >= 0;
+    return doors_[kReplying].fd >= 0;
 }
 
 std::size_t EpollListener::openConnections() const {
@@ -186,7 +201,11 @@ std::size_t EpollListener::openConnections() const {
 }
 
 std::uint16_t EpollListener::localPort() const {
-    return port_;
+    return doors_[kReplying].port;
+}
+
+std::uint16_t EpollListener::countOnlyPort() const {
+    return doors_[kCountOnly].port;
 }
 
 void EpollListener::onReady() {
@@ -215,9 +234,11 @@ void EpollListener::dispatch(std::uint64_t tag, std::uint32_t ready) {
         expireSilent();
         return;
     }
-    if (fd == listener_ && generation == listenerGeneration_) {
-        acceptPending();
-        return;
+    for (const Door door : {kReplying, kCountOnly}) {
+        if (fd == doors_[door].fd && generation == doors_[door].generation) {
+            acceptPending(door);
+            return;
+        }
     }
     if ((ready & EPOLLOUT) != 0 && isCurrent(fd, generation)) {
         flush(fd);
@@ -227,11 +248,12 @@ void EpollListener::dispatch(std::uint64_t tag, std::uint32_t ready) {
     }
 }
 
-void EpollListener::acceptPending() {
-    for (int attempt = 0; attempt < kAcceptsPerPass && listener_ >= 0; ++attempt) {
-        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+void EpollListener::acceptPending(Door door) {
+    const int listener = doors_[door].fd;
+    for (int attempt = 0; attempt < kAcceptsPerPass && doors_[door].fd == listener; ++attempt) {
+        const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
-            admit(fd);
+            admit(fd, door);
             continue;
         }
         const int number = errno;
@@ -243,7 +265,7 @@ void EpollListener::acceptPending() {
         }
         // Out of descriptors is reported before the queue is looked at: only give up a
         // connection for one that is really waiting.
-        if ((number == EMFILE || number == ENFILE) && !connectionWaiting(listener_)) {
+        if ((number == EMFILE || number == ENFILE) && !connectionWaiting(listener)) {
             return;
         }
         if ((number == EMFILE || number == ENFILE) && oldest_ >= 0) {
@@ -257,8 +279,7 @@ void EpollListener::acceptPending() {
     }
 }
 
-// The reply goes out before anything is read: the request never changes it.
-void EpollListener::admit(int fd) {
+void EpollListener::admit(int fd, Door door) {
     if (open_ >= limits_.maxConnections && oldest_ >= 0) {
         drop(oldest_);
     }
@@ -269,13 +290,28 @@ void EpollListener::admit(int fd) {
     connection.generation = nextGeneration();
     connection.open = true;
     connection.requested = false;
+    connection.countOnly = door == kCountOnly;
     connection.acceptedAt = now_;
     connection.older = newest_;
     connection.newer = -1;
     (newest_ >= 0 ? byFd_[newest_].newer : oldest_) = fd;
     newest_ = fd;
     ++open_;
+    if (connection.countOnly) {
+        if (!setInterest(epoll_, EPOLL_CTL_ADD, fd, EPOLLIN, tagOf(fd, connection.generation))) {
+            drop(fd);
+        }
+    } else {
+        send(fd);
+    }
+    if (!armed_) {
+        armTimer();
+    }
+}
 
+// The reply goes out before anything is read: the request never changes it.
+void EpollListener::send(int fd) {
+    Connection& connection = byFd_[fd];
     const std::string_view reply = events_.reply ? events_.reply() : std::string_view{};
     const ssize_t sent = reply.empty() ? 0 : ::send(fd, reply.data(), reply.size(), MSG_NOSIGNAL);
     if (sent < 0 && errno != EAGAIN && errno != EWOULDBLOCK && errno != EINTR) {
@@ -289,15 +325,12 @@ void EpollListener::admit(int fd) {
     const std::uint32_t interest = connection.unsent.empty() ? EPOLLIN : EPOLLIN | EPOLLOUT;
     if (!setInterest(epoll_, EPOLL_CTL_ADD, fd, interest, tagOf(fd, connection.generation))) {
         drop(fd);
-        return;
-    }
-    if (!armed_) {
-        armTimer();
     }
 }
 
 void EpollListener::serve(int fd) {
-    const Drained drained = drain(fd);
+    // A count-only peer is sent nothing, so nothing can be cut short: it is closed after one read.
+    const Drained drained = drain(fd, byFd_[fd].countOnly ? kCountOnlyReadLimit : kDrainLimit);
     if (drained == Drained::Nothing) {
         return;
     }
@@ -314,9 +347,9 @@ void EpollListener::serve(int fd) {
 
 // Unread bytes left in the socket would make the close a reset, which can cost the browser the
 // reply it has not read yet; so whatever the browser sent is read and thrown away first.
-EpollListener::Drained EpollListener::drain(int fd) {
+EpollListener::Drained EpollListener::drain(int fd, std::size_t limit) {
     std::size_t total = 0;
-    while (total < kDrainLimit) {
+    while (total < limit) {
         const ssize_t got = ::recv(fd, scratch_.data(), scratch_.size(), 0);
         if (got > 0) {
             total += static_cast<std::size_t>(got);
@@ -385,9 +418,12 @@ void EpollListener::drop(int fd) {
     finish(fd, false);
 }
 
+// Descriptors are short for the whole process, so both ports stop accepting.
 void EpollListener::pauseAccepting() {
-    if (!setInterest(epoll_, EPOLL_CTL_MOD, listener_, 0, tagOf(listener_, listenerGeneration_))) {
-        return;
+    for (const Socket& door : doors_) {
+        if (door.fd >= 0) {
+            setInterest(epoll_, EPOLL_CTL_MOD, door.fd, 0, tagOf(door.fd, door.generation));
+        }
     }
     paused_ = true;
     resumeAt_ = Clock::now() + kAcceptPause;
@@ -396,10 +432,11 @@ void EpollListener::pauseAccepting() {
 
 void EpollListener::resumeAccepting() {
     paused_ = false;
-    if (listener_ < 0) {
-        return;
+    for (const Socket& door : doors_) {
+        if (door.fd >= 0) {
+            setInterest(epoll_, EPOLL_CTL_MOD, door.fd, EPOLLIN, tagOf(door.fd, door.generation));
+        }
     }
-    setInterest(epoll_, EPOLL_CTL_MOD, listener_, EPOLLIN, tagOf(listener_, listenerGeneration_));
 }
 
 void EpollListener::expireSilent() {

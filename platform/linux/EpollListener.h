@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -31,25 +32,36 @@ public:
 
     void setEvents(Events events) override;
     std::optional<ListenError> listen(std::uint16_t port) override;
+    std::optional<ListenError> listenCountOnly(std::uint16_t port) override;
     void close() override;
     bool isListening() const override;
     std::size_t openConnections() const override;
 
-    // The port actually bound (useful after listen(0)).
+    // The ports actually bound (useful after listen(0) and listenCountOnly(0)).
     std::uint16_t localPort() const;
+    std::uint16_t countOnlyPort() const;
 
 private:
     using Clock = std::chrono::steady_clock;
     struct Connection;
     enum class Drained { Nothing, Data, Closed };
+    enum Door : std::size_t { kReplying, kCountOnly };
+    struct Socket final {
+        int fd = -1;
+        std::uint32_t generation = 0;
+        std::uint16_t port = 0;
+    };
 
     std::optional<ListenError> ensureEventSet();
     void onReady();
     void dispatch(std::uint64_t tag, std::uint32_t ready);
-    void acceptPending();
-    void admit(int fd);
+    std::optional<ListenError> open(Door door, std::uint16_t port);
+    void shut(Door door);
+    void acceptPending(Door door);
+    void admit(int fd, Door door);
+    void send(int fd);
     void serve(int fd);
-    Drained drain(int fd);
+    Drained drain(int fd, std::size_t limit);
     void flush(int fd);
     void watch(int fd, std::uint32_t interest);
     void finish(int fd, bool served);
@@ -64,7 +76,7 @@ private:
     Limits limits_;
     Events events_;
     int epoll_ = -1;
-    int listener_ = -1;
+    std::array<Socket, 2> doors_{};
     int timer_ = -1;
     std::unique_ptr<QSocketNotifier> notifier_;
     // Indexed by descriptor; slots are reused, never freed, so accepting allocates nothing once
@@ -76,8 +88,6 @@ private:
     int newest_ = -1;
     std::size_t open_ = 0;
     std::uint32_t generation_ = 0;
-    std::uint32_t listenerGeneration_ = 0;
-    std::uint16_t port_ = 0;
     Clock::time_point now_{};  // read once per batch of events
     bool paused_ = false;
     Clock::time_point resumeAt_{};

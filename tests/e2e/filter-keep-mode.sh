@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Keep mode end to end: the listed servers resolve to 127.0.0.1 while Tessel runs, a browser's
-# request gets the 302 reply, and after SIGTERM the user's HOSTS file is back byte for byte.
+# request gets the chosen picture, and after SIGTERM the user's HOSTS file is back byte for byte.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 . "$here/lib.sh"

@@ -30,8 +30,10 @@ wait_for_port() {
     return 1
 }
 
+# The reply for a shipped GIF picture: the picture itself.
 expected_reply() {
-    printf 'HTTP/1.0 302 Moved Temporarily\r\nContent-Type: text/html\r\nLocation: file://%s\r\nPragma: max-age=0\r\nCache-Control: no-cache\r\nContent-Length: 36\r\n\r\n<h1>Error 302 Moved Temporarily</h1>' "$1"
+    printf 'HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-Length: %d\r\nPragma: max-age=0\r\nCache-Control: no-cache\r\n\r\n' "$(stat -c %s "$1")"
+    cat "$1"
 }
 
 fail() {

@@ -221,7 +221,8 @@ public:
     Events events;
     bool listening = false;
     std::vector<std::uint16_t> ports;
-    std::deque<ListenError> failures;
+    bool countOnlyListening = false;
+    std::deque<ListenError> failures, countOnlyFailures;
     std::size_t open = 0;
     int closes = 0;
 
@@ -241,9 +242,20 @@ public:
         listening = true;
         return std::nullopt;
     }
+    std::optional<ListenError> listenCountOnly(std::uint16_t port) override {
+        ports.push_back(port);
+        countOnlyListening = countOnlyFailures.empty();
+        if (countOnlyListening) {
+            return std::nullopt;
+        }
+        ListenError error = countOnlyFailures.front();
+        countOnlyFailures.pop_front();
+        return error;
+    }
     void close() override {
         ++closes;
         listening = false;
+        countOnlyListening = false;
         open = 0;
     }
     bool isListening() const override { return listening; }

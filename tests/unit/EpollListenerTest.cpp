@@ -144,6 +144,7 @@ protected:
                                   openWhenServed_ = listener_->openConnections();
                               }});
         ASSERT_FALSE(listener_->listen(0).has_value());
+        ASSERT_FALSE(listener_->listenCountOnly(0).has_value());
         port_ = listener_->localPort();
         ASSERT_NE(port_, 0);
     }
@@ -254,6 +255,42 @@ TEST_F(EpollListenerTest, ReplyTooBigForOneSendArrivesWholeBeforeTheClose) {
     EXPECT_EQ(served_, 1);
 }
 
+// --- The count-only port ---------------------------------------------------------------------
+
+// Nothing is ever sent there; the first bytes count, like a request on the other port.
+enum class Knock { Greets, HangsUp, StaysSilent };
+struct CountOnlyRow {
+    const char* name;
+    Knock knock;
+    int counted;
+};
+inline void PrintTo(const CountOnlyRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class CountOnlyPort : public EpollListenerTest,
+                      public ::testing::WithParamInterface<CountOnlyRow> {};
+
+TEST_P(CountOnlyPort, ClosesAtTheFirstBytesSendingNothing) {
+    start({.silentTimeout = 200ms, .maxConnections = 16});
+    Peer peer(listener().countOnlyPort());
+    ASSERT_TRUE(pumpUntil([&] { return listener().openConnections() == 1; }));
+    if (GetParam().knock == Knock::Greets) {
+        ASSERT_GT(peer.send(std::string(517, '\x16')), 0);  // a TLS ClientHello's size
+    } else if (GetParam().knock == Knock::HangsUp) {
+        peer.hangUp();
+    }
+    ASSERT_TRUE(pumpUntil([&] { return listener().openConnections() == 0; }));
+    EXPECT_TRUE(GetParam().knock == Knock::HangsUp || (peer.poll() && peer.received().empty()));
+    pumpFor(50ms);
+    EXPECT_EQ(served_, GetParam().counted);
+}
+
+INSTANTIATE_TEST_SUITE_P(Peers, CountOnlyPort,
+                         ::testing::Values(CountOnlyRow{"Greets", Knock::Greets, 1},
+                                           CountOnlyRow{"HangsUp", Knock::HangsUp, 0},
+                                           CountOnlyRow{"StaysSilent", Knock::StaysSilent, 0}));
+
 // --- Peers that never ask --------------------------------------------------------------------
 
 TEST_F(EpollListenerTest, SilentPeerIsClosedAfterTheTimeoutUncounted) {
@@ -339,11 +376,16 @@ TEST_F(EpollListenerTest, CloseEndsOpenConnectionsUncountedAndListenWorksAgain) 
     start();
     auto first = answeredPeer();
     auto second = answeredPeer();
+    const std::uint16_t countOnly = listener().countOnlyPort();
+    Peer third(countOnly);
+    ASSERT_TRUE(pumpUntil([&] { return listener().openConnections() == 3; }));
     listener().close();
     EXPECT_FALSE(listener().isListening());
     EXPECT_EQ(listener().openConnections(), 0U);
     EXPECT_TRUE(first->poll());
     EXPECT_TRUE(second->poll());
+    EXPECT_TRUE(third.poll());
+    EXPECT_FALSE(Peer(countOnly).connected());
     pumpFor(50ms);
     EXPECT_EQ(served_, 0);
 
@@ -364,6 +406,12 @@ TEST_F(EpollListenerTest, SecondListenerOnTheSamePortReportsAddressInUse) {
     EXPECT_FALSE(error->description.empty());
     EXPECT_FALSE(second.isListening());
     EXPECT_TRUE(listener().isListening());
+
+    ASSERT_FALSE(second.listen(0).has_value());
+    const auto taken = second.listenCountOnly(listener().countOnlyPort());
+    ASSERT_TRUE(taken.has_value());
+    EXPECT_EQ(taken->number, kAddressInUseNumber);
+    EXPECT_TRUE(second.isListening());
 }
 
 TEST_F(EpollListenerTest, BindsLoopbackOnly) {

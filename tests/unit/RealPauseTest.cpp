@@ -82,7 +82,7 @@ struct RealForm {
         spit(dir / "hosts", "127.0.0.1 localhost\n# mine\n");
         form = std::make_unique<app::MainForm>(
             app::Services{box, picker, files, process, instance, zorder, tray, listener},
-            std::make_unique<ui::MainWindow>(), 0);
+            std::make_unique<ui::MainWindow>(), responder::Ports{0, 0});
     }
     ~RealForm() { std::filesystem::remove_all(dir); }
     std::uint16_t port() const { return listener.localPort(); }

@@ -74,3 +74,29 @@ TEST(ServerList, CancelAndTheCloseBoxLeaveEverythingAsItWas) {
         EXPECT_EQ(h.zorder.topmost[WindowId::Main], true);
     }
 }
+
+TEST(ServerList, AnUnreadableListShowsNoWindow) {
+    Harness h;
+    ASSERT_FALSE(h.load());
+    h.files.files.erase(kList);
+    h.trigger("menuServers");
+    EXPECT_EQ(h.form->servers(), nullptr);
+    EXPECT_EQ(h.box.prompts(),
+              std::vector<std::string>{"Error opening badHosts.dat:\r\nNo such file or directory"});
+    EXPECT_EQ(h.zorder.topmost[WindowId::Main], true);
+}
+
+TEST(ServerList, AFailedSaveLeavesTheHostsFileAndTheWindow) {
+    Harness h;
+    ASSERT_FALSE(h.load());
+    const std::string hosts = h.files.files[kHosts];
+    h.trigger("menuServers");
+    h.files.failWrite.insert(kList);
+    type(h, "other.example");
+    clickOk(h);
+    EXPECT_EQ(h.box.prompts(),
+              std::vector<std::string>{"Error saving badHosts.dat: No space left on device"});
+    EXPECT_EQ(h.files.files[kHosts], hosts);
+    ASSERT_NE(h.form->servers(), nullptr);
+    EXPECT_TRUE(h.form->servers()->isVisible());
+}

@@ -33,7 +33,7 @@ TEST(Startup, RunsItsStepsInOrder) {
     std::string hostsWhenListening;
     h.listener.onListen = [&] { hostsWhenListening = h.files.files[kHosts]; };
     EXPECT_FALSE(h.load());
-    EXPECT_EQ(h.listener.ports, std::vector<std::uint16_t>{80});
+    EXPECT_EQ(h.listener.ports, (std::vector<std::uint16_t>{80, 443}));
     EXPECT_EQ(hostsWhenListening, "user\r\n") << "the port listens before the HOSTS file changes";
     EXPECT_EQ(
         h.files.files[kHosts],
@@ -64,6 +64,17 @@ TEST(Startup, PortConflictEndsBeforeTheHostsFileOrTrayIsTouched) {
     EXPECT_EQ(h.box.shown[0].icon, Icon::Exclamation);
     EXPECT_EQ(h.files.files[kHosts], "user\r\n");
     EXPECT_FALSE(h.tray.present);
+}
+
+TEST(Startup, HttpsPortTakenOrNotAllowedIsNoError) {
+    for (const int number : {platform::kAddressInUseNumber, 13}) {
+        Harness h;
+        h.listener.countOnlyFailures.push_back({number, "Address already in use"});
+        EXPECT_FALSE(h.load());
+        EXPECT_TRUE(h.box.shown.empty());
+        EXPECT_TRUE(h.listener.listening);
+        EXPECT_TRUE(h.tray.present);
+    }
 }
 
 TEST(Startup, OtherListenFailureNamesTheCause) {
@@ -140,3 +151,35 @@ TEST(MainWindow, OpenShowsItOnTop) {
     h.tray.onOpen();
     EXPECT_TRUE(h.form->window().isVisible());
 }
+
+TEST_P(StartupMarks, MarkThePresetThePathNames) {
+    Harness h;
+    h.files.files[kPrefs] = prefsText("False", GetParam().picture);
+    ASSERT_FALSE(h.load());
+    for (const char* item :
+         {"menuPicBlack", "menuPicWhite", "menuPicGray", "menuPicTessel", "menuPicRAV"}) {
+        const bool expected =
+            GetParam().marked != nullptr && std::string(item) == GetParam().marked;
+        EXPECT_EQ(h.checked(item), expected) << item;
+        EXPECT_EQ(h.checked((std::string(item) + "2").c_str()), expected) << item << "2";
+    }
+    EXPECT_EQ(h.form->strPicturePath, GetParam().picture);
+}
+
+TEST(Exit, RestoresRemovesTheIconAndEnds) {
+    Harness h("True");
+    h.files.files[kHosts] = "user\n";
+    ASSERT_FALSE(h.load());
+    EXPECT_TRUE(h.ends([&] { h.form->menuExit_Click(); }));
+    EXPECT_EQ(h.files.files[kHosts], "user\n");
+    EXPECT_FALSE(h.tray.present);
+    EXPECT_EQ(h.process.ended, 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pictures, StartupMarks,
+                         ::testing::Values(MarkRow{"/opt/tessel/data/gray.gif", "menuPicGray"},
+                                           MarkRow{"/OPT/Tessel/DATA/GRAY.GIF", "menuPicGray"},
+                                           MarkRow{"/opt/tessel/data/Tessel.gif", "menuPicTessel"},
+                                           MarkRow{"/opt/tessel/data/rav.gif", "menuPicRAV"},
+                                           MarkRow{"/home/me/pictures/gray.gif", nullptr},
+                                           MarkRow{"", nullptr}));
