@@ -110,7 +110,7 @@ INSTANTIATE_TEST_SUITE_P(
                      h.form->Form_Load();
                      h.trigger("menuPause");
                      h.listener.failures.push_back({platform::kAddressInUseNumber, "in use"});
-                     h.trigger("menuResume");
+                     h.form->menuResume_Click();
                  },
                  "user\r\n", true, kPortConflict},
         Scenario{"StartThatCannotListenTakesOutAKilledRunsBlock", "True",
