@@ -135,21 +135,21 @@ void HostsFile::failGivingBack(const std::string& lead, const std::string& error
     process_.endProgram();
 }
 
-void HostsFile::giveBackLeftCopy() {
-    if (const auto saved = savedCopy()) {
-        if (const auto status = putBack(*saved); !status.ok()) {
-            failGivingBack("Error deleting HOSTS file: ", status.error());
-        }
+bool HostsFile::giveBackLeftCopy() {
+    const auto saved = savedCopy();
+    if (!saved) {
+        return false;
     }
+    if (const auto status = putBack(*saved); !status.ok()) {
+        failGivingBack("Error deleting HOSTS file: ", status.error());
+    }
+    return true;
 }
 
 void HostsFile::giveBackHostsFile(const std::string& hostsPath, bool keep) {
     const Written written = written_;
     written_ = Written::Nothing;
-    if (const auto saved = savedCopy()) {
-        if (const auto status = putBack(*saved); !status.ok()) {
-            failGivingBack("Error deleting HOSTS file: ", status.error());
-        }
+    if (giveBackLeftCopy()) {
         return;
     }
     if (written == Written::Replace || (written == Written::Nothing && !keep)) {

@@ -33,8 +33,8 @@ public:
     // never touches a file in replace mode that was not written. A failure ends the program, so
     // a return means success.
     void giveBackHostsFile(const std::string& hostsPath, bool keep);
-    // Gives back a file that a run killed while filtering left replaced.
-    void giveBackLeftCopy();
+    // Puts the kept copy back, as after a run killed while filtering; false when there is none.
+    bool giveBackLeftCopy();
 
 private:
     enum class Written { Nothing, Keep, Replace };

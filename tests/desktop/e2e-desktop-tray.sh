@@ -24,10 +24,7 @@ fi
 enter_with_own_hosts "$3"
 
 start_display
-# The tray host sits in the top-left corner, so the first icon is at a known place.
-trayer --edge top --align left --widthtype pixel --width 120 --height 24 --SetDockType false \
-    --transparent false --tint 0x404040 >/dev/null 2>&1 &
-tray=$!
+start_tray
 trap 'kill -9 ${pid:-} $tray $xvfb 2>/dev/null || true' EXIT
 sleep 1
 

@@ -41,9 +41,7 @@ fi
 enter_with_own_hosts "$3"
 
 start_display
-trayer --edge top --align left --widthtype pixel --width 120 --height 24 --SetDockType false \
-    --transparent false --tint 0x404040 >/dev/null 2>&1 &
-tray=$!
+start_tray
 python3 -m http.server 8000 --bind 127.0.0.1 --directory "$tmp/www" >/dev/null 2>&1 &
 web=$!
 trap 'kill -9 ${pid:-} $web $tray $xvfb 2>/dev/null || true' EXIT

@@ -58,3 +58,11 @@ start_display() {
     xvfb=$!
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 }
+
+# A tray host in the top-left corner of the display, so the first icon is at a known place: sets
+# `tray` to its pid.
+start_tray() {
+    trayer --edge top --align left --widthtype pixel --width 120 --height 24 --SetDockType false \
+        --transparent false --tint 0x404040 >/dev/null 2>&1 &
+    tray=$!
+}

@@ -77,9 +77,7 @@ if ! command -v trayer >/dev/null; then
     echo "SKIP the About box check: no trayer"
     exit 0
 fi
-trayer --edge top --align left --widthtype pixel --width 120 --height 24 --SetDockType false \
-    --transparent false --tint 0x404040 >/dev/null 2>&1 &
-tray=$!
+start_tray
 sleep 1
 "$tmp/program/tessel" >"$tmp/about.log" 2>&1 &
 pid=$!
