@@ -1,9 +1,9 @@
 #include <QAction>
 
 #include "app/MainForm.h"
-#include "hosts/HostsText.h"
-#include "prefs/PrefsFormat.h"
-#include "ui/PicturePresets.h"
+#include "core/HostsText.h"
+#include "core/PicturePresets.h"
+#include "core/PrefsFormat.h"
 
 // Pause and resume, the picture commands and the two HOSTS settings.
 namespace tessel::app {

@@ -1,5 +1,5 @@
 #include "app/MainForm.h"
-#include "prefs/PrefsFormat.h"
+#include "core/PrefsFormat.h"
 
 namespace tessel::app {
 

@@ -2,8 +2,8 @@
 
 #include <QAction>
 
-#include "prefs/PrefsFormat.h"
-#include "ui/PicturePresets.h"
+#include "core/PicturePresets.h"
+#include "core/PrefsFormat.h"
 
 namespace tessel::app {
 

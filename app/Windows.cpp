@@ -1,7 +1,7 @@
 #include <QAction>
 
 #include "app/MainForm.h"
-#include "hosts/ListEditor.h"
+#include "core/ListEditor.h"
 #include "ui/Pictures.h"
 
 // The counter displays, the floating counter, the About box and the server-list editor.

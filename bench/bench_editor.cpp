@@ -15,8 +15,8 @@
 #include <cstdio>
 #include <string>
 
-#include "hosts/HostsText.h"
-#include "hosts/ListEditor.h"
+#include "core/HostsText.h"
+#include "core/ListEditor.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "ui/ServersWindow.h"
 

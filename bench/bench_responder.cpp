@@ -19,8 +19,8 @@
 #include "bench/support/BaselineServer.h"
 #include "bench/support/LoadClient.h"
 #include "bench/support/ServerProcess.h"
+#include "core/Reply.h"
 #include "platform/linux/EpollListener.h"
-#include "responder/Reply.h"
 
 namespace {
 

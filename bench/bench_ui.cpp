@@ -14,8 +14,8 @@
 
 #include "app/MainForm.h"
 #include "bench/support/LoadClient.h"
+#include "core/Reply.h"
 #include "platform/linux/EpollListener.h"
-#include "responder/Reply.h"
 #include "tests/fakes/FakePlatform.h"
 
 using namespace tessel;

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/HostsText.h"
 #include "fuzz/Check.h"
-#include "hosts/HostsText.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 #include <string_view>
 #include <vector>
 
+#include "core/HostsText.h"
+#include "core/Lines.h"
 #include "fuzz/Check.h"
-#include "hosts/HostsText.h"
-#include "prefs/Lines.h"
 
 namespace {
 

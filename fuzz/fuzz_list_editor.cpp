@@ -1,7 +1,4 @@
-// The server-list editor's cleaning, sorting, saving and resize rules on any bytes. The last eight
-// bytes, when there are enough, are the window's outer width and height for the resize rules.
-#include <fuzzer/FuzzedDataProvider.h>
-
+// The server-list editor's cleaning, sorting and saving on any bytes.
 #include <algorithm>
 #include <cctype>
 #include <clocale>
@@ -13,18 +10,16 @@
 #include <string_view>
 #include <vector>
 
+#include "core/Lines.h"
+#include "core/ListEditor.h"
 #include "fuzz/Check.h"
-#include "hosts/ListEditor.h"
-#include "prefs/Lines.h"
 
 namespace {
 
 using tessel::hosts::collapseLineBreaks;
-using tessel::hosts::EditorLayout;
 using tessel::hosts::loadForEditing;
 using tessel::hosts::readList;
 using tessel::hosts::removeShortEntries;
-using tessel::hosts::resizeEditor;
 using tessel::hosts::savedList;
 using tessel::hosts::sortArray;
 using tessel::text::kCrLf;
@@ -108,28 +103,6 @@ void checkSaving(std::string_view text) {
     TESSEL_CHECK(saved.size() == kCrLf.size() || saved[saved.size() - 3] != ' ');
 }
 
-void checkResize(int width, int height) {
-    const EditorLayout before;
-    const EditorLayout after = resizeEditor(before, width, height);
-    // The rules move and stretch; they never touch the list's corner or the buttons' sizes.
-    TESSEL_CHECK(after.hosts.left == before.hosts.left && after.hosts.top == before.hosts.top);
-    TESSEL_CHECK(after.ok.width == before.ok.width && after.ok.height == before.ok.height);
-    TESSEL_CHECK(after.cancel.width == before.cancel.width);
-    TESSEL_CHECK(after.cancel.height == before.cancel.height);
-    if (height <= 1110) {
-        TESSEL_CHECK(after.hosts.height == before.hosts.height);
-    }
-    if (height <= 1395) {
-        TESSEL_CHECK(after.ok.top == before.ok.top && after.cancel.top == before.cancel.top);
-    }
-    // Sizes a screen can have come out exact.
-    if (width >= 0 && width <= 1000000 && height > 1395 && height <= 1000000) {
-        TESSEL_CHECK(after.hosts.width == width - 390 && after.hosts.height == height - 1110);
-        TESSEL_CHECK(after.ok.left == width - 2790 && after.ok.top == height - 870);
-        TESSEL_CHECK(after.cancel.left == width - 1470 && after.cancel.top == height - 870);
-    }
-}
-
 }  // namespace
 
 // The editor runs inside Qt, which takes its collation from the environment; so does this target.
@@ -142,12 +115,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
     checkLists(input);
     checkSaving(input);
-
-    if (size >= 2 * sizeof(int)) {
-        FuzzedDataProvider provider(data, size);
-        const int width = provider.ConsumeIntegral<int>();
-        const int height = provider.ConsumeIntegral<int>();
-        checkResize(width, height);
-    }
     return 0;
 }

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/PrefsFormat.h"
 #include "fuzz/Check.h"
-#include "prefs/PrefsFormat.h"
 
 namespace {
 

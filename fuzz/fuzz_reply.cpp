@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/Reply.h"
 #include "fuzz/Check.h"
-#include "responder/Reply.h"
 
 namespace {
 

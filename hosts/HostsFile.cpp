@@ -1,6 +1,6 @@
 #include "hosts/HostsFile.h"
 
-#include "hosts/HostsText.h"
+#include "core/HostsText.h"
 
 namespace tessel::hosts {
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "hosts/SavedHosts.h"
+#include "core/SavedHosts.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"

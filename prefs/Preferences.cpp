@@ -1,6 +1,6 @@
 #include "prefs/Preferences.h"
 
-#include "prefs/PrefsFormat.h"
+#include "core/PrefsFormat.h"
 
 namespace tessel::prefs {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "responder/Reply.h"
+#include "core/Reply.h"
 
 namespace tessel::responder {
 

@@ -16,8 +16,8 @@
 #include <QScreen>
 #include <array>
 
+#include "core/PicturePresets.h"
 #include "ui/CounterWidth.h"
-#include "ui/PicturePresets.h"
 #include "ui/Pictures.h"
 
 namespace tessel::ui {

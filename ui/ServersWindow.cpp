@@ -45,7 +45,7 @@ void groupLines(QString& text) {
     }
 }
 
-QRect pixelRect(const hosts::Rect& twips) {
+QRect pixelRect(const Rect& twips) {
     // A window made very narrow or low would give negative sizes; the controls just vanish then.
     return {twipsToPixels(twips.left), twipsToPixels(twips.top),
             std::max(0, twipsToPixels(twips.width)), std::max(0, twipsToPixels(twips.height))};
@@ -114,8 +114,8 @@ void ServersWindow::resizeEvent(QResizeEvent* event) {
         frameWidth = kFrameWidth;
         frameHeight = kFrameHeight;
     }
-    layout_ = hosts::resizeEditor(layout_, pixelsToTwips(event->size().width()) + frameWidth,
-                                  pixelsToTwips(event->size().height()) + frameHeight);
+    layout_ = resizeEditor(layout_, pixelsToTwips(event->size().width()) + frameWidth,
+                           pixelsToTwips(event->size().height()) + frameHeight);
     applyLayout();
 }
 

@@ -3,7 +3,7 @@
 #include <QWidget>
 #include <string>
 
-#include "hosts/ListEditor.h"
+#include "ui/EditorLayout.h"
 
 class QPlainTextEdit;
 class QPushButton;
@@ -23,7 +23,7 @@ public:
     std::string listText() const;
 
     QPlainTextEdit* textBox() const;
-    const hosts::EditorLayout& layoutTwips() const { return layout_; }
+    const EditorLayout& layoutTwips() const { return layout_; }
 
 signals:
     void okClicked();
@@ -40,7 +40,7 @@ private:
     QPlainTextEdit* hosts_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
-    hosts::EditorLayout layout_;
+    EditorLayout layout_;
     bool unloadedSent_ = false;
 };
 

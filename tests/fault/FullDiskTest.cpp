@@ -10,14 +10,14 @@
 #include <cstdio>
 #include <string>
 
+#include "core/HostsText.h"
+#include "core/ListEditor.h"
+#include "core/PrefsFormat.h"
 #include "fakes/FakePlatform.h"
 #include "fault/Fault.h"
 #include "hosts/HostsFile.h"
-#include "hosts/HostsText.h"
-#include "hosts/ListEditor.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "prefs/Preferences.h"
-#include "prefs/PrefsFormat.h"
 
 namespace tessel::fault {
 namespace {

@@ -10,10 +10,10 @@
 
 #include <string>
 
+#include "core/ListEditor.h"
 #include "fakes/FakePlatform.h"
 #include "fault/Fault.h"
 #include "hosts/HostsFile.h"
-#include "hosts/ListEditor.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "prefs/Preferences.h"
 

@@ -12,10 +12,10 @@
 
 #include <string>
 
+#include "core/HostsText.h"
 #include "fakes/FakePlatform.h"
 #include "fault/Fault.h"
 #include "hosts/HostsFile.h"
-#include "hosts/HostsText.h"
 #include "platform/linux/PosixFileSystem.h"
 
 namespace tessel::fault {

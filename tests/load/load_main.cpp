@@ -37,9 +37,9 @@
 #include <thread>
 #include <vector>
 
+#include "core/Reply.h"
 #include "load/LoadPeers.h"
 #include "platform/linux/EpollListener.h"
-#include "responder/Reply.h"
 
 namespace {
 

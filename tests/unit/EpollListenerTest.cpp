@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "core/Reply.h"
 #include "platform/linux/EpollListener.h"
-#include "responder/Reply.h"
 
 using namespace std::chrono_literals;
 using tessel::platform::EpollListener;

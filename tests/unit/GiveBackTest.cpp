@@ -1,8 +1,8 @@
 #include <QPushButton>
 
 #include "Harness.h"
-#include "hosts/HostsText.h"
-#include "hosts/SavedHosts.h"
+#include "core/HostsText.h"
+#include "core/SavedHosts.h"
 
 // What the machine's HOSTS file holds after a run: what was there before, whatever the mode, the
 // switches and the failures in between.

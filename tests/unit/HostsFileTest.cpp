@@ -6,9 +6,9 @@
 #include <ostream>
 #include <string>
 
+#include "core/HostsText.h"
 #include "fakes/FakePlatform.h"
 #include "hosts/HostsFile.h"
-#include "hosts/HostsText.h"
 
 using namespace tessel::fakes;
 using tessel::hosts::HostsFile;

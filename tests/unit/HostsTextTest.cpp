@@ -6,8 +6,8 @@
 #include <tuple>
 #include <vector>
 
-#include "hosts/HostsText.h"
-#include "hosts/SavedHosts.h"
+#include "core/HostsText.h"
+#include "core/SavedHosts.h"
 
 using namespace tessel::hosts;
 

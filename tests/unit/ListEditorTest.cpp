@@ -3,9 +3,11 @@
 #include <string>
 #include <vector>
 
-#include "hosts/ListEditor.h"
+#include "core/ListEditor.h"
+#include "ui/EditorLayout.h"
 
 using namespace tessel::hosts;
+using namespace tessel::ui;
 
 namespace {
 

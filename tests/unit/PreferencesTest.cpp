@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/PrefsFormat.h"
 #include "fakes/FakePlatform.h"
 #include "prefs/Preferences.h"
-#include "prefs/PrefsFormat.h"
 
 using namespace tessel;
 using namespace tessel::prefs;

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "prefs/PrefsFormat.h"
+#include "core/PrefsFormat.h"
 
 using namespace tessel::prefs;
 

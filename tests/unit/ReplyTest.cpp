@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "responder/Reply.h"
+#include "core/Reply.h"
 
 using tessel::responder::buildReply;
 using namespace std::string_literals;

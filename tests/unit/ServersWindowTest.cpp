@@ -11,7 +11,7 @@
 #include "ui/Pictures.h"
 #include "ui/ServersWindow.h"
 
-using tessel::hosts::EditorLayout;
+using tessel::ui::EditorLayout;
 using tessel::ui::ServersWindow;
 using tessel::ui::twipsToPixels;
 

@@ -1,4 +1,4 @@
-#include "hosts/HostsText.h"
+#include "core/HostsText.h"
 
 #include <algorithm>
 #include <cctype>
@@ -7,7 +7,7 @@
 #include <set>
 #include <vector>
 
-#include "prefs/Lines.h"
+#include "core/Lines.h"
 
 namespace tessel::hosts {
 namespace {

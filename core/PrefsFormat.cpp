@@ -1,6 +1,6 @@
-#include "prefs/PrefsFormat.h"
+#include "core/PrefsFormat.h"
 
-#include "prefs/Lines.h"
+#include "core/Lines.h"
 
 namespace tessel::prefs {
 

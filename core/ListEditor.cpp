@@ -1,4 +1,4 @@
-#include "hosts/ListEditor.h"
+#include "core/ListEditor.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "prefs/Lines.h"
+#include "core/Lines.h"
 
 namespace tessel::hosts {
 namespace {
@@ -138,10 +138,6 @@ std::vector<std::size_t> sortedOrder(const std::vector<Text>& list) {
     return order;
 }
 
-int twips(float value) {
-    return static_cast<int>(std::lround(value));
-}
-
 }  // namespace
 
 std::vector<std::string> readList(std::string_view bytes) {
@@ -208,26 +204,6 @@ std::string savedList(std::string_view collapsedText) {
     }
     saved.append(text::kCrLf);
     return saved;
-}
-
-EditorLayout resizeEditor(EditorLayout previous, int outerWidth, int outerHeight) {
-    // Worked out in single precision; outer sizes in twips stay far below where that rounds.
-    const auto w = static_cast<float>(outerWidth);
-    const auto h = static_cast<float>(outerHeight);
-    EditorLayout layout = previous;
-    layout.hosts.width = twips(w - 390.0F);
-    if (h > 1110.0F) {
-        layout.hosts.height = twips(h - 1110.0F);
-    }
-    layout.ok.left = twips(w - 2790.0F);
-    if (h > 1395.0F) {
-        layout.ok.top = twips(h - 870.0F);
-    }
-    layout.cancel.left = twips(w - 1470.0F);
-    if (h > 1395.0F) {
-        layout.cancel.top = twips(h - 870.0F);
-    }
-    return layout;
 }
 
 }  // namespace tessel::hosts

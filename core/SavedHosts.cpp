@@ -1,4 +1,4 @@
-#include "hosts/SavedHosts.h"
+#include "core/SavedHosts.h"
 
 #include <charconv>
 

@@ -1,4 +1,4 @@
-#include "responder/Reply.h"
+#include "core/Reply.h"
 
 #include <array>
 

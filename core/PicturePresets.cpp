@@ -1,4 +1,4 @@
-#include "ui/PicturePresets.h"
+#include "core/PicturePresets.h"
 
 #include <algorithm>
 #include <cctype>
