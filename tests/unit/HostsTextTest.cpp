@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <ostream>
-#include <random>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -159,81 +158,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // A leftover whose header the user edited is theirs, not filtered.
                       "#\r\n# Hosts file created by Tessel\r\n#\r\n127.0.0.1 mine\r\n"));
 
-// Random user files built from the pieces a HOSTS file and the appended block are made of, so that
-// near misses of the block (a marker without its colon, lone CRs, entry-like lines) come up often.
-std::string randomText(std::mt19937& random, int pieces) {
-    static const std::vector<std::string> kPieces = {
-        "\r\n",
-        "\n",
-        "\r",
-        " ",
-        "   ",
-        "#",
-        ":",
-        "a",
-        ".example",
-        "\t",
-        "Tessel",
-        "localhost",
-        "127.0.0.1",
-        "127.0.0.1   ",
-        "#Following lines created by Tessel",
-        "\r\n\r\n",
-        std::string(1, '\0'),
-        "\xff",
-    };
-    std::uniform_int_distribution<std::size_t> pick(0, kPieces.size() - 1);
-    std::string text;
-    for (int i = 0; i < pieces; ++i) {
-        text += kPieces[pick(random)];
-    }
-    return text;
-}
-
-// The first line of `rest`, which is moved past it; CR LF and a lone LF both end a line.
-std::string_view takeLine(std::string_view& rest) {
-    const std::size_t lf = rest.find('\n');
-    std::string_view line = rest.substr(0, lf);
-    rest = lf == std::string_view::npos ? std::string_view() : rest.substr(lf + 1);
-    if (lf != std::string_view::npos && line.ends_with('\r')) {
-        line.remove_suffix(1);
-    }
-    return line;
-}
-
-bool startsWithReplaceHeader(std::string_view file) {
-    return takeLine(file) == "#" && takeLine(file) == "# Hosts file created by Tessel";
-}
-
-TEST(HostsTextProperty, RandomUserFilesComeBackUnchanged) {
-    std::mt19937 random(20240611);
-    std::uniform_int_distribution<int> length(0, 40);
-    std::uniform_int_distribution<int> blocks(0, 3);
-    int checked = 0;
-    for (int round = 0; round < 5000; ++round) {
-        const std::string user = randomText(random, length(random));
-        if (user.find(kMarker) != std::string::npos || startsWithReplaceHeader(user)) {
-            continue;
-        }
-        std::string file = user;
-        const int count = blocks(random);
-        for (int b = 0; b < count; ++b) {
-            file += keepModeBlock(randomText(random, length(random)));
-        }
-        const auto restored = restoreKeepMode(file);
-        if (count == 0) {
-            EXPECT_FALSE(restored.has_value()) << ::testing::PrintToString(user);
-        } else {
-            EXPECT_EQ(restored, user) << ::testing::PrintToString(file);
-        }
-        ++checked;
-    }
-    EXPECT_GT(checked, 4000);
-}
-
-}  // namespace
-
-namespace {
 
 struct MachineCase {
     const char* name;
