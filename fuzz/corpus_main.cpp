@@ -1,5 +1,5 @@
-// Runs a fuzz target once over every file of its seed corpus, so the ordinary test runs (release and
-// sanitizer builds alike) check the target's properties without libFuzzer; the long runs that
+// Runs a fuzz target once over every file of its seed corpus, so the ordinary test runs (release
+// and sanitizer builds alike) check the target's properties without libFuzzer; the long runs that
 // search for new inputs stay with scripts/fuzz.sh.
 //
 //     <target> CORPUS_DIR

@@ -95,48 +95,7 @@ private:
     std::vector<std::string> mounted_;
 };
 
-// --- prefs.dat ---------------------------------------------------------------------------------
-
-TEST_F(FullDisk, PrefsRewritesFailAndKeepTheOldFile) {
-    const std::string dir = makeProgramDir(small, "ad.example\r\n");
-    const std::string prefsFile = dir + "/data/prefs.dat";
-    const std::string before = contentOf(prefsFile);
-    ASSERT_GT(fill(small), 0);
-
-    prefs::Preferences prefs(box, files, process, nullptr);
-    bool keep = true;
-    prefs.outputPicturePath(dir + "/data/black.gif", prefsFile);
-    prefs.outputHostsPath("/srv/elsewhere/hosts", prefsFile);
-    prefs.outputBooKeepHostsFile(false, prefsFile, keep);
-    prefs.recreatePrefsFile(prefsFile);
-
-    const std::string rewriteError = std::string("Error opening prefs.dat file: ") + kNoSpace;
-    ASSERT_EQ(box.prompts().size(), 4U);
-    EXPECT_EQ(box.prompts()[0], rewriteError);
-    EXPECT_EQ(box.prompts()[1], rewriteError);
-    EXPECT_EQ(box.prompts()[2], rewriteError);
-    EXPECT_EQ(box.prompts()[3], std::string("Error saving prefs file: ") + kNoSpace);
-    EXPECT_TRUE(holds(prefsFile, before));
-    EXPECT_TRUE(temporaries(dir + "/data").empty());
-}
-
 // --- badHosts.dat ------------------------------------------------------------------------------
-
-TEST_F(FullDisk, ListSaveFailsAndKeepsTheOldList) {
-    const std::string dir = makeProgramDir(small, "ad.example\r\nbanner.example\r\n");
-    const std::string listFile = dir + "/data/badHosts.dat";
-    const std::string before = contentOf(listFile);
-    ASSERT_GT(fill(small), 0);
-
-    // What the editor's OK writes for an edited list.
-    const std::string edited = hosts::savedList(
-        hosts::collapseLineBreaks("ad.example\r\nbanner.example\r\n\r\nnew.example"));
-    const auto status = files.writeFile(listFile, edited);
-    ASSERT_FALSE(status.ok());
-    EXPECT_EQ(status.error(), kNoSpace);
-    EXPECT_TRUE(holds(listFile, before));
-    EXPECT_TRUE(temporaries(dir + "/data").empty());
-}
 
 // A list larger than the whole disk: the temporary file runs out of room, not the old list.
 TEST_F(FullDisk, ListLargerThanTheDiskFailsAndKeepsTheOldList) {

@@ -158,7 +158,6 @@ INSTANTIATE_TEST_SUITE_P(
                       // A leftover whose header the user edited is theirs, not filtered.
                       "#\r\n# Hosts file created by Tessel\r\n#\r\n127.0.0.1 mine\r\n"));
 
-
 struct MachineCase {
     const char* name;
     std::string original;
