@@ -3,6 +3,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/FilePicker.h"
+
 namespace tessel::platform {
 
 inline constexpr int kFlagHideReadOnly = 0x4;
@@ -12,24 +14,6 @@ inline constexpr int kCancelErrorNumber = 32755;
 struct DialogError final {
     int number = 0;
     std::string description;
-};
-
-// What the platform's open dialog is asked to do, and what it answered.
-struct PickRequest final {
-    std::string initDir;
-    std::string fileName;
-    std::string filter;
-    bool mustExist = false;
-};
-struct PickResult final {
-    enum class Kind { Chosen, Cancelled, Failed } kind = Kind::Cancelled;
-    std::string value;  // the chosen path, or the failure's description
-};
-
-class FilePicker {
-public:
-    virtual ~FilePicker() = default;
-    virtual PickResult pick(const PickRequest& request) = 0;
 };
 
 // A file-open dialog control: properties set before ShowOpen, FileName kept between uses.

@@ -21,11 +21,4 @@ public:
     [[noreturn]] virtual void endProgram() = 0;
 };
 
-class SingleInstance {
-public:
-    virtual ~SingleInstance() = default;
-    // Whether another instance of the program already runs; claims the instance otherwise.
-    virtual bool previousInstance() = 0;
-};
-
 }  // namespace tessel::platform

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "platform/FileSystem.h"
-#include "platform/Listener.h"
 #include "platform/MessageBox.h"
+#include "platform/RedirectListener.h"
 
 namespace tessel::responder {
 

@@ -5,7 +5,8 @@
 #include <array>
 #include <cstdint>
 
-#include "platform/Window.h"
+#include "platform/Tray.h"
+#include "platform/ZOrder.h"
 
 namespace tessel::ui {
 

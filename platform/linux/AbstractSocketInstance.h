@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/Process.h"
+#include "platform/SingleInstance.h"
 
 namespace tessel::platform {
 

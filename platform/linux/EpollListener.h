@@ -9,7 +9,7 @@
 
 #include <QObject>
 
-#include "platform/Listener.h"
+#include "platform/RedirectListener.h"
 
 class QSocketNotifier;
 

@@ -5,7 +5,8 @@
 #include <QSystemTrayIcon>
 #include <memory>
 
-#include "platform/Window.h"
+#include "platform/Tray.h"
+#include "platform/ZOrder.h"
 
 class QMenu;
 

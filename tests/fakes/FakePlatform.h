@@ -14,10 +14,12 @@
 
 #include "platform/FileDialog.h"
 #include "platform/FileSystem.h"
-#include "platform/Listener.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
-#include "platform/Window.h"
+#include "platform/RedirectListener.h"
+#include "platform/SingleInstance.h"
+#include "platform/Tray.h"
+#include "platform/ZOrder.h"
 
 namespace tessel::fakes {
 

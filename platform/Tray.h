@@ -5,15 +5,6 @@
 
 namespace tessel::platform {
 
-enum class WindowId { Main, Floater, Servers, About };
-
-// Whether a window stays above normal windows; nothing else about it changes.
-class ZOrder {
-public:
-    virtual ~ZOrder() = default;
-    virtual void setTopmost(WindowId window, bool topmost) = 0;
-};
-
 enum class TrayPicture { Running, Paused };
 
 // The one notification-area icon. Calls on an icon that is absent are ignored.
