@@ -23,6 +23,9 @@ MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
 
 MainForm::~MainForm() {
     services_.tray.onOpen = nullptr;
+    if (refreshTicking_) {
+        services_.process.repeat({}, {});  // the ticker would call back into this form
+    }
     delete about_.data();
     delete servers_.data();
     delete floater_.data();

@@ -101,6 +101,7 @@ private:
     void setPausedMenus(bool paused);
     void onBlocked();
     void refreshCounters();
+    bool refreshTick();
     ui::FloaterWindow& loadFloater();
     void serversOk();
     bool chooseHostsFile(std::string& path);
@@ -120,7 +121,8 @@ private:
     QPointer<ui::FloaterWindow> floater_;
     QPointer<ui::AboutBox> about_;
     QPointer<ui::ServersWindow> servers_;
-    bool refreshPending_ = false;
+    bool refreshPending_ = false;  // counted since the displays were last refreshed
+    bool refreshTicking_ = false;
     bool hostsTouched_ = false;
 };
 

@@ -1,4 +1,5 @@
 #include <QAction>
+#include <chrono>
 
 #include "app/MainForm.h"
 #include "core/ListEditor.h"
@@ -12,6 +13,8 @@ using platform::WindowId;
 namespace {
 
 constexpr std::uint64_t kWideFrom = 100;
+// Often enough to look live, rare enough that a flood of connections costs the displays nothing.
+constexpr std::chrono::milliseconds kRefreshInterval{50};
 
 QString decimal(std::uint64_t count) {
     return QString::number(count);
@@ -24,11 +27,19 @@ void MainForm::onBlocked() {
     if (intBlocked == kWideFrom) {
         loadFloater().widenTextBox();
     }
-    // Under a burst the displays settle once per pass of the event loop, on the exact count.
-    if (!refreshPending_) {
-        refreshPending_ = true;
-        services_.process.post([this] { refreshCounters(); });
+    // The displays follow on a timer that runs only while the count moves, so a burst wakes
+    // nothing per connection; the tick after the last one shows the exact count.
+    refreshPending_ = true;
+    if (!refreshTicking_) {
+        refreshTicking_ = true;
+        services_.process.repeat(kRefreshInterval, [this] { return refreshTick(); });
     }
+}
+
+bool MainForm::refreshTick() {
+    refreshTicking_ = refreshPending_;
+    refreshCounters();
+    return refreshTicking_;
 }
 
 void MainForm::refreshCounters() {

@@ -56,7 +56,7 @@ public:
     std::string programDirectory() const override { return directory_; }
     std::string hostName() const override { return "bench"; }
     void processEvents() override {}
-    void post(std::function<void()>) override {}
+    void repeat(std::chrono::milliseconds, std::function<bool()>) override {}
     [[noreturn]] void endProgram() override { std::abort(); }
 
 private:

@@ -75,11 +75,10 @@ int main(int argc, char** argv) {
     app::MainForm form({box, picker, files, process, instance, zorder, tray, listener},
                        std::make_unique<ui::MainWindow>(), responder::Ports{0, 0});
     form.Form_Load();
-    // Displays are refreshed through the posted callbacks; run them from the real event loop.
-    process.posted.clear();
+    // Displays are refreshed by the repeating timer; run it from the real event loop.
     QTimer drain;
-    QObject::connect(&drain, &QTimer::timeout, [&] { process.runPosted(); });
-    drain.start(0);
+    QObject::connect(&drain, &QTimer::timeout, [&] { process.tick(); });
+    drain.start(50);
 
     const Lateness idle = measure(2000ms, [] { return true; });
 

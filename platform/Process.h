@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -15,8 +16,9 @@ public:
     virtual std::string hostName() const = 0;
     // Lets the window events that are waiting run (waiting for one if none is), then returns.
     virtual void processEvents() = 0;
-    // Runs fn once the current event has been handled (once per pass of the event loop).
-    virtual void post(std::function<void()> fn) = 0;
+    // Calls tick every interval, from the event loop, until it returns false. There is one such
+    // ticker: a call while it runs replaces its function, and an empty function stops it.
+    virtual void repeat(std::chrono::milliseconds interval, std::function<bool()> tick) = 0;
     // Stops at once: no close event of any window runs and nothing after the call runs.
     [[noreturn]] virtual void endProgram() = 0;
 };

@@ -9,6 +9,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <span>
 
 namespace tessel::bench {
 namespace {
@@ -27,7 +28,27 @@ int openListener() {
     return fd;
 }
 
-void acceptAll(int epoll, int listener, std::string_view reply) {
+// Reads what has come and closes once the request (or the end) is there; false while nothing
+// has arrived yet.
+bool drainAndClose(int fd, char* scratch, std::size_t size) {
+    for (;;) {
+        const ssize_t got = ::recv(fd, scratch, size, 0);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got > 0 && static_cast<std::size_t>(got) == size) {
+            continue;
+        }
+        if (got < 0 && errno == EAGAIN) {
+            return false;
+        }
+        break;
+    }
+    ::close(fd);
+    return true;
+}
+
+void acceptAll(int epoll, int listener, std::string_view reply, std::span<char> scratch) {
     for (;;) {
         const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd < 0) {
@@ -41,6 +62,10 @@ void acceptAll(int epoll, int listener, std::string_view reply) {
             ::close(fd);  // never happens on loopback with a fresh socket; not worth a queue
             continue;
         }
+        // The request has usually come with the connection: then there is nothing to register.
+        if (drainAndClose(fd, scratch.data(), scratch.size())) {
+            continue;
+        }
         epoll_event interest{};
         interest.events = EPOLLIN;
         interest.data.fd = fd;
@@ -48,23 +73,6 @@ void acceptAll(int epoll, int listener, std::string_view reply) {
             ::close(fd);
         }
     }
-}
-
-void drainAndClose(int fd, char* scratch, std::size_t size) {
-    for (;;) {
-        const ssize_t got = ::recv(fd, scratch, size, 0);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got > 0 && static_cast<std::size_t>(got) == size) {
-            continue;
-        }
-        if (got < 0 && errno == EAGAIN) {
-            return;  // spurious readiness: still waiting for the request
-        }
-        break;
-    }
-    ::close(fd);
 }
 
 }  // namespace
@@ -91,7 +99,7 @@ void runBaselineServer(std::string_view reply, int readyFd) {
         const int count = ::epoll_wait(epoll, ready.data(), static_cast<int>(ready.size()), -1);
         for (int i = 0; i < count; ++i) {
             if (ready[i].data.fd == listener) {
-                acceptAll(epoll, listener, reply);
+                acceptAll(epoll, listener, reply, scratch);
             } else {
                 drainAndClose(ready[i].data.fd, scratch.data(), scratch.size());
             }

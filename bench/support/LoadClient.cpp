@@ -59,7 +59,8 @@ public:
 
 private:
     void start(std::size_t index);
-    void advance(std::size_t index);
+    void advance(std::size_t index, std::uint32_t events);
+    static bool ask(int fd);
     void finish(std::size_t index, bool ok);
     void sampleMemory(Clock::time_point now);
     bool allDone() const {
@@ -102,23 +103,38 @@ void Load::start(std::size_t index) {
         return;
     }
     browser.fd = fd;
+    // A browser sends its request as soon as it is connected, without waiting for anything.
+    browser.asked = ask(fd);
     epoll_event interest{};
-    interest.events = EPOLLIN;
+    interest.events = browser.asked ? EPOLLIN : EPOLLIN | EPOLLOUT;
     interest.data.u64 = index;
     ::epoll_ctl(epoll_, EPOLL_CTL_ADD, fd, &interest);
 }
 
-void Load::advance(std::size_t index) {
+bool Load::ask(int fd) {
+    return ::send(fd, kRequest.data(), kRequest.size(), MSG_NOSIGNAL) ==
+           static_cast<ssize_t>(kRequest.size());
+}
+
+void Load::advance(std::size_t index, std::uint32_t events) {
     Browser& browser = browsers_[index];
     if (browser.fd < 0) {
         return;
+    }
+    if (!browser.asked && (events & EPOLLOUT) != 0 && ask(browser.fd)) {
+        browser.asked = true;
+        epoll_event interest{};
+        interest.events = EPOLLIN;
+        interest.data.u64 = index;
+        ::epoll_ctl(epoll_, EPOLL_CTL_MOD, browser.fd, &interest);
     }
     const ssize_t got = ::recv(browser.fd, scratch_.data(), scratch_.size(), 0);
     if (got < 0 && errno == EAGAIN) {
         return;
     }
     if (got <= 0) {
-        finish(index, got == 0 && browser.asked);
+        finish(index,
+               got == 0 && browser.asked && browser.received == settings_.expectedReply.size());
         return;
     }
     const std::string_view expected = settings_.expectedReply;
@@ -129,10 +145,6 @@ void Load::advance(std::size_t index) {
         return;
     }
     browser.received += size;
-    if (browser.received == expected.size()) {
-        browser.asked = ::send(browser.fd, kRequest.data(), kRequest.size(), MSG_NOSIGNAL) ==
-                        static_cast<ssize_t>(kRequest.size());
-    }
 }
 
 void Load::finish(std::size_t index, bool ok) {
@@ -190,7 +202,7 @@ LoadResult Load::run() {
         }
         stopping_ = now >= measureTo;
         for (int i = 0; i < count; ++i) {
-            advance(static_cast<std::size_t>(ready[i].data.u64));
+            advance(static_cast<std::size_t>(ready[i].data.u64), ready[i].events);
         }
         if (measuring_) {
             sampleMemory(now);

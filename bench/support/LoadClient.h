@@ -29,9 +29,9 @@ struct LoadResult final {
     long peakRssKb = -1;
 };
 
-// Keeps `concurrency` browsers busy against the server: each connects, reads the whole reply,
-// sends a small request and waits for the server to close; then the next one starts. Latency is
-// from connect to close. One thread, nonblocking sockets, its own epoll set.
+// Keeps `concurrency` browsers busy against the server: each connects, sends a small request at
+// once, reads the whole reply and waits for the server to close; then the next one starts. Latency
+// is from connect to close. One thread, nonblocking sockets, its own epoll set.
 LoadResult runLoad(const LoadSettings& settings);
 
 // Connections that connect, are answered, and then say nothing for as long as this object lives.

@@ -298,9 +298,7 @@ void EpollListener::admit(int fd, Door door) {
     newest_ = fd;
     ++open_;
     if (connection.countOnly) {
-        if (!setInterest(epoll_, EPOLL_CTL_ADD, fd, EPOLLIN, tagOf(fd, connection.generation))) {
-            drop(fd);
-        }
+        readOrWatch(fd);
     } else {
         send(fd);
     }
@@ -321,9 +319,22 @@ void EpollListener::send(int fd) {
     const auto taken = static_cast<std::size_t>(sent > 0 ? sent : 0);
     if (taken < reply.size()) {
         connection.unsent.assign(reply.substr(taken));
+        if (!setInterest(epoll_, EPOLL_CTL_ADD, fd, EPOLLIN | EPOLLOUT,
+                         tagOf(fd, connection.generation))) {
+            drop(fd);
+        }
+        return;
     }
-    const std::uint32_t interest = connection.unsent.empty() ? EPOLLIN : EPOLLIN | EPOLLOUT;
-    if (!setInterest(epoll_, EPOLL_CTL_ADD, fd, interest, tagOf(fd, connection.generation))) {
+    readOrWatch(fd);
+}
+
+// A browser sends its request right behind the connection, so it has usually arrived by the time
+// the connection is accepted: one read then serves it without ever entering the epoll set.
+void EpollListener::readOrWatch(int fd) {
+    const Drained drained = drain(fd, byFd_[fd].countOnly ? kCountOnlyReadLimit : kDrainLimit);
+    if (drained != Drained::Nothing) {
+        finish(fd, drained == Drained::Data);
+    } else if (!setInterest(epoll_, EPOLL_CTL_ADD, fd, EPOLLIN, tagOf(fd, byFd_[fd].generation))) {
         drop(fd);
     }
 }

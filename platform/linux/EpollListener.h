@@ -60,6 +60,7 @@ private:
     void acceptPending(Door door);
     void admit(int fd, Door door);
     void send(int fd);
+    void readOrWatch(int fd);
     void serve(int fd);
     Drained drain(int fd, std::size_t limit);
     void flush(int fd);

@@ -11,6 +11,17 @@
 
 namespace tessel::platform {
 
+QtProcess::QtProcess() : timer_(std::make_unique<QTimer>()) {
+    // The timer only wakes the event loop while something is ticking.
+    QObject::connect(timer_.get(), &QTimer::timeout, [this] {
+        if (!tick_ || !tick_()) {
+            timer_->stop();
+        }
+    });
+}
+
+QtProcess::~QtProcess() = default;
+
 std::string QtProcess::hostName() const {
     char name[256] = {};
     return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
@@ -25,8 +36,13 @@ void QtProcess::processEvents() {
     QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
 }
 
-void QtProcess::post(std::function<void()> fn) {
-    QTimer::singleShot(0, QCoreApplication::instance(), std::move(fn));
+void QtProcess::repeat(std::chrono::milliseconds interval, std::function<bool()> tick) {
+    tick_ = std::move(tick);
+    if (tick_) {
+        timer_->start(interval);
+    } else {
+        timer_->stop();
+    }
 }
 
 void QtProcess::endProgram() {

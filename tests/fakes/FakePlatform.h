@@ -144,7 +144,7 @@ public:
 class FakeProcess final : public Process {
 public:
     std::string directory = "/opt/tessel";
-    std::deque<std::function<void()>> posted;
+    std::function<bool()> ticking;  // the repeating timer's function while it runs
     std::function<void()> onProcessEvents;
     int ended = 0;
 
@@ -152,21 +152,27 @@ public:
     std::string programDirectory() const override { return directory; }
     std::string hostName() const override { return host; }
     void processEvents() override {
-        runPosted();
+        tickUntilStopped();
         if (onProcessEvents) {
             onProcessEvents();
         }
     }
-    void post(std::function<void()> fn) override { posted.push_back(std::move(fn)); }
+    void repeat(std::chrono::milliseconds, std::function<bool()> tick) override {
+        ticking = std::move(tick);
+    }
     [[noreturn]] void endProgram() override {
         ++ended;
         throw ProgramEnded();
     }
-    void runPosted() {
-        while (!posted.empty()) {
-            auto fn = std::move(posted.front());
-            posted.pop_front();
-            fn();
+    // One interval passes.
+    void tick() {
+        if (ticking && !ticking()) {
+            ticking = nullptr;
+        }
+    }
+    void tickUntilStopped() {
+        for (int ticks = 0; ticking && ticks < 1000; ++ticks) {
+            tick();
         }
     }
 };

@@ -18,7 +18,7 @@ TEST(Counter, EachServedConnectionCountsAndTheDisplaysSettleOnTheCount) {
     EXPECT_TRUE(reply.starts_with("HTTP/1.0 302 Moved Temporarily\r\n"));
     EXPECT_NE(reply.find("Location: file:///opt/tessel/data/Tessel.gif\r\n"), std::string::npos);
     EXPECT_EQ(h.form->intBlocked, 1U);
-    h.process.runPosted();
+    h.process.tick();
     EXPECT_EQ(h.form->window().counter()->text(), "1");
     EXPECT_EQ(h.tray.tip, "1");
     ASSERT_NE(h.form->floater(), nullptr) << "the hidden floating counter is kept current";
@@ -26,16 +26,22 @@ TEST(Counter, EachServedConnectionCountsAndTheDisplaysSettleOnTheCount) {
     EXPECT_EQ(h.form->floater()->counter()->text(), "1");
 }
 
-TEST(Counter, ABurstRefreshesTheDisplaysOncePerPass) {
+TEST(Counter, DisplaysFollowATimerThatRunsOnlyWhileTheCountMoves) {
     Harness h;
     ASSERT_FALSE(h.load());
     for (int i = 0; i < 500; ++i) {
         h.listener.connectAndSend();
     }
-    EXPECT_EQ(h.process.posted.size(), 1U);
-    h.process.runPosted();
+    EXPECT_NE(h.tray.tip, "500") << "refreshed for each connection";
+    h.process.tick();
     EXPECT_EQ(h.tray.tip, "500");
     EXPECT_EQ(h.form->window().counter()->text(), "500");
+    h.process.tick();
+    EXPECT_FALSE(h.process.ticking) << "still ticking with the count at rest";
+    h.listener.connectAndSend();
+    ASSERT_TRUE(h.process.ticking) << "a new count must start the timer again";
+    h.process.tick();
+    EXPECT_EQ(h.tray.tip, "501");
 }
 
 namespace {

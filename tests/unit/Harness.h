@@ -74,7 +74,7 @@ public:
         for (int i = 0; i < connections; ++i) {
             listener.connectAndSend();
         }
-        process.runPosted();
+        process.tickUntilStopped();
     }
 };
 

@@ -107,7 +107,7 @@ TEST(RealPause, PauseRefusesAndRestoresResumeAnswersAndRewrites) {
     EXPECT_NE(slurp(r.dir / "hosts").find("#Following lines created by Tessel:"),
               std::string::npos);
     EXPECT_TRUE(fetch(r.port()).starts_with("HTTP/1.0 302 Moved Temporarily\r\n"));
-    r.process.runPosted();
+    r.process.tickUntilStopped();
     EXPECT_EQ(r.tray.tip, "2");
 
     r.form->menuPause_Click();
