@@ -19,7 +19,7 @@ void MainForm::setPausedMenus(bool paused) {
 }
 
 void MainForm::menuPause_Click() {
-    booPaused = true;
+    paused_ = true;
     responder_.close();
     giveBackHostsFile();
     setPausedMenus(true);
@@ -33,7 +33,7 @@ void MainForm::menuResume_Click() {
     startListening();
     setPausedMenus(false);
     services_.tray.setPicture(platform::TrayPicture::Running);
-    booPaused = false;
+    paused_ = false;
 }
 
 void MainForm::markPicture(int row) {
@@ -76,10 +76,10 @@ bool MainForm::usableHostsPath(const std::string& path, const std::string& inUse
 }
 
 void MainForm::menuPreset_Click(int row) {
-    strPicturePath =
+    picturePath_ =
         programDirectory() + ui::kPicturePresets.at(static_cast<std::size_t>(row)).written;
-    responder_.usePicture(strPicturePath);
-    prefs_.outputPicturePath(strPicturePath, prefsFile());
+    responder_.usePicture(picturePath_);
+    prefs_.outputPicturePath(picturePath_, prefsFile());
     markPicture(row);
 }
 
@@ -98,24 +98,24 @@ bool MainForm::chooseExistingFile(platform::FileDialog& dialog, const std::strin
 }
 
 void MainForm::menuPath_Click() {
-    if (!chooseExistingFile(pictureDialog_, strPicturePath, platform::Icon::Exclamation)) {
+    if (!chooseExistingFile(pictureDialog_, picturePath_, platform::Icon::Exclamation)) {
         return;
     }
     if (!storablePath(pictureDialog_.fileName)) {
         return;
     }
-    strPicturePath = pictureDialog_.fileName;
-    responder_.usePicture(strPicturePath);
-    const bool written = prefs_.outputPicturePath(strPicturePath, prefsFile());
-    markPicture(ui::markedPreset(strPicturePath, programDirectory()));
+    picturePath_ = pictureDialog_.fileName;
+    responder_.usePicture(picturePath_);
+    const bool written = prefs_.outputPicturePath(picturePath_, prefsFile());
+    markPicture(ui::markedPreset(picturePath_, programDirectory()));
     if (written) {
         services_.box.show("Picture set.");
     }
 }
 
 void MainForm::menuAdvHosts_Click() {
-    if (!chooseExistingFile(hostsDialog_, strHostsPath, platform::Icon::None) ||
-        !usableHostsPath(hostsDialog_.fileName, strHostsPath)) {
+    if (!chooseExistingFile(hostsDialog_, hostsPath_, platform::Icon::None) ||
+        !usableHostsPath(hostsDialog_.fileName, hostsPath_)) {
         return;
     }
     // The path in use stays until the next start, so exit restores the file at the old path.
@@ -127,20 +127,20 @@ void MainForm::menuAdvHosts_Click() {
 
 void MainForm::menuKeepReplace_Click() {
     const char* question =
-        booKeepHostsFile ? "The current setting is set to keep the existing HOSTS file. This\r\n"
-                           "is only recommended if you have a custom HOSTS file you would like\r\n"
-                           "Tessel to keep when it is not running. Would you like Tessel to\r\n"
-                           "continue to keep your custom HOSTS file when it isn't running?"
-                         : "The current setting is set to replace the HOSTS file. This\r\n"
-                           "is usually safe for the computer, unless you have a custom\r\n"
-                           "HOSTS file you would like to use when Tessel is not running.\r\n"
-                           "Would you like Tessel to keep your custom HOSTS file when it\r\n"
-                           "isn't running?";
+        keepHostsFile_ ? "The current setting is set to keep the existing HOSTS file. This\r\n"
+                         "is only recommended if you have a custom HOSTS file you would like\r\n"
+                         "Tessel to keep when it is not running. Would you like Tessel to\r\n"
+                         "continue to keep your custom HOSTS file when it isn't running?"
+                       : "The current setting is set to replace the HOSTS file. This\r\n"
+                         "is usually safe for the computer, unless you have a custom\r\n"
+                         "HOSTS file you would like to use when Tessel is not running.\r\n"
+                         "Would you like Tessel to keep your custom HOSTS file when it\r\n"
+                         "isn't running?";
     const Answer answer = services_.box.show(question, Buttons::YesNoCancel);
-    if (!booKeepHostsFile && answer == Answer::Yes) {
-        prefs_.outputBooKeepHostsFile(true, prefsFile(), booKeepHostsFile);
-    } else if (booKeepHostsFile && answer == Answer::No) {
-        prefs_.outputBooKeepHostsFile(false, prefsFile(), booKeepHostsFile);
+    if (!keepHostsFile_ && answer == Answer::Yes) {
+        prefs_.outputKeepHostsFile(true, prefsFile(), keepHostsFile_);
+    } else if (keepHostsFile_ && answer == Answer::No) {
+        prefs_.outputKeepHostsFile(false, prefsFile(), keepHostsFile_);
     }
 }
 

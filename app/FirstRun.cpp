@@ -58,8 +58,8 @@ void MainForm::firstRunSetup() {
     if (replace == Answer::Cancel) {
         services_.process.endProgram();
     }
-    booKeepHostsFile = replace == Answer::No;
-    bool written = prefs_.outputBooKeepHostsFile(booKeepHostsFile, prefsFile(), booKeepHostsFile);
+    keepHostsFile_ = replace == Answer::No;
+    bool written = prefs_.outputKeepHostsFile(keepHostsFile_, prefsFile(), keepHostsFile_);
     written =
         prefs_.outputPicturePath(prefs::defaultPicturePath(programDirectory()), prefsFile()) &&
         written;

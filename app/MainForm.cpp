@@ -78,17 +78,16 @@ void MainForm::Form_Load() {
         services_.box.show("Sorry, Tessel is already running!");
         services_.process.endProgram();
     }
-    booPaused = false;
-    strReply.clear();
-    intBlocked = 0;
+    paused_ = false;
+    blockedCount_ = 0;
     if (prefs_.keepHostsFileNotSet(prefsFile())) {
         firstRunSetup();
     }
-    prefs_.inputBooKeepHostsFile(prefsFile(), booKeepHostsFile);
-    strPicturePath = prefs_.inputPicturePath(prefsFile());
-    responder_.usePicture(strPicturePath);
-    markPicture(ui::markedPreset(strPicturePath, programDirectory()));
-    prefs_.inputHostsPath(prefsFile(), strHostsPath);
+    prefs_.inputKeepHostsFile(prefsFile(), keepHostsFile_);
+    picturePath_ = prefs_.inputPicturePath(prefsFile());
+    responder_.usePicture(picturePath_);
+    markPicture(ui::markedPreset(picturePath_, programDirectory()));
+    prefs_.inputHostsPath(prefsFile(), hostsPath_);
     removeLeftovers();
     hosts_.giveBackLeftCopy();
     startListening();
@@ -101,7 +100,7 @@ void MainForm::Form_Load() {
 void MainForm::menuExit_Click() {
     // Paused, the file already is the user's again: writing it only to take it back could fail
     // halfway (another server on the port) and leave the entries behind.
-    if (!booPaused) {
+    if (!paused_) {
         giveBackHostsFile();
     }
     removeTrayIcon();
@@ -118,16 +117,16 @@ void MainForm::sessionEnding() {
 
 void MainForm::giveBackQuietly() {
     // While paused the file is already the user's.
-    if (hostsTouched_ && !booPaused) {
+    if (hostsTouched_ && !paused_) {
         giveBackHostsFile();
     }
 }
 
 void MainForm::removeLeftovers() {
     services_.files.removeLeftovers(programDirectory() + "/data");
-    const auto slash = strHostsPath.rfind('/');
+    const auto slash = hostsPath_.rfind('/');
     if (slash != std::string::npos) {
-        services_.files.removeLeftovers(slash == 0 ? "/" : strHostsPath.substr(0, slash));
+        services_.files.removeLeftovers(slash == 0 ? "/" : hostsPath_.substr(0, slash));
     }
 }
 
@@ -141,11 +140,11 @@ void MainForm::startListening() {
 }
 
 bool MainForm::makeHostsFile() {
-    return hosts_.makeHostsFile(strHostsPath, booKeepHostsFile);
+    return hosts_.makeHostsFile(hostsPath_, keepHostsFile_);
 }
 
 void MainForm::giveBackHostsFile() {
-    hosts_.giveBackHostsFile(strHostsPath, booKeepHostsFile);
+    hosts_.giveBackHostsFile(hostsPath_, keepHostsFile_);
 }
 
 void MainForm::removeTrayIcon() {

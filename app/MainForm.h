@@ -22,6 +22,10 @@
 #include "ui/MainWindow.h"
 #include "ui/ServersWindow.h"
 
+namespace tessel::testing {
+struct FormAccess;
+}
+
 namespace tessel::app {
 
 // Everything the program needs from the world outside it.
@@ -46,12 +50,11 @@ public:
     ~MainForm() override;
 
     // State shared by every command.
-    std::uint64_t intBlocked = 0;
-    std::string strHostsPath;
-    std::string strPicturePath;
-    std::string strReply;
-    bool booKeepHostsFile = false;
-    bool booPaused = false;
+    std::uint64_t blockedCount() const { return blockedCount_; }
+    const std::string& hostsPath() const { return hostsPath_; }
+    const std::string& picturePath() const { return picturePath_; }
+    bool keepsHostsFile() const { return keepHostsFile_; }
+    bool isPaused() const { return paused_; }
 
     // Start-up and exit.
     void Form_Load();
@@ -111,6 +114,13 @@ private:
                             platform::Icon errorIcon);
     void removeLeftovers();
 
+    friend struct testing::FormAccess;
+
+    std::uint64_t blockedCount_ = 0;
+    std::string hostsPath_;
+    std::string picturePath_;
+    bool keepHostsFile_ = false;
+    bool paused_ = false;
     Services services_;
     std::unique_ptr<ui::MainWindow> window_;
     prefs::Preferences prefs_;

@@ -23,8 +23,8 @@ QString decimal(std::uint64_t count) {
 }  // namespace
 
 void MainForm::onBlocked() {
-    ++intBlocked;
-    if (intBlocked == kWideFrom) {
+    ++blockedCount_;
+    if (blockedCount_ == kWideFrom) {
         loadFloater().widenTextBox();
     }
     // The displays follow on a timer that runs only while the count moves, so a burst wakes
@@ -47,7 +47,7 @@ void MainForm::refreshCounters() {
         return;
     }
     refreshPending_ = false;
-    const QString text = decimal(intBlocked);
+    const QString text = decimal(blockedCount_);
     window_->setCounterText(text);
     loadFloater().setCounterText(text);
     services_.tray.modifyTip(text.toStdString());
@@ -56,8 +56,8 @@ void MainForm::refreshCounters() {
 ui::FloaterWindow& MainForm::loadFloater() {
     if (floater_ == nullptr) {
         floater_ = new ui::FloaterWindow();
-        floater_->setCounterText(decimal(intBlocked));
-        if (intBlocked >= kWideFrom) {
+        floater_->setCounterText(decimal(blockedCount_));
+        if (blockedCount_ >= kWideFrom) {
             floater_->widenTextBox();
         }
         // A closed window is gone at once, even before Qt deletes it.
@@ -89,7 +89,7 @@ void MainForm::menuResetCounter_Click() {
     refreshCounters();
     window_->setCounterText(QStringLiteral("0"));
     loadFloater().resetToZero();
-    intBlocked = 0;
+    blockedCount_ = 0;
 }
 
 void MainForm::menuOpen_Click() {
@@ -152,7 +152,7 @@ void MainForm::serversOk() {
         return;
     }
     // Paused, the file stays the user's; Resume writes the new list.
-    if (!booPaused) {
+    if (!paused_) {
         giveBackHostsFile();
         if (makeHostsFile()) {
             services_.box.show(

@@ -99,8 +99,8 @@ int main(int argc, char** argv) {
     measure(200ms, [] { return true; });  // let the displays settle
 
     const QString shown = form.window().counter()->text();
-    const bool settled =
-        shown == QString::number(form.intBlocked) && tray.tip == std::to_string(form.intBlocked);
+    const bool settled = shown == QString::number(form.blockedCount()) &&
+                         tray.tip == std::to_string(form.blockedCount());
     std::printf("timer lateness (ms)         p50     p99     max\n");
     std::printf("idle (baseline)          %6.2f  %6.2f  %6.2f\n", idle.p50Ms, idle.p99Ms,
                 idle.maxMs);
@@ -109,7 +109,7 @@ int main(int argc, char** argv) {
     std::printf("load: %zu connections, %zu failed, %.0f per second\n", load.connections,
                 load.failures, load.perSecond);
     std::printf("count %llu, main window shows %s, tooltip %s: %s\n",
-                static_cast<unsigned long long>(form.intBlocked), shown.toStdString().c_str(),
+                static_cast<unsigned long long>(form.blockedCount()), shown.toStdString().c_str(),
                 tray.tip.c_str(), settled ? "settled" : "NOT SETTLED");
     std::printf("goal: p99 under 50 ms under load: %s\n", busy.p99Ms < 50 ? "met" : "missed");
     return 0;

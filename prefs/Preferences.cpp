@@ -61,7 +61,7 @@ bool Preferences::keepHostsFileNotSet(const std::string& prefsFile) {
     return parseKeep(line5) == KeepSetting::NotSet;
 }
 
-void Preferences::inputBooKeepHostsFile(const std::string& prefsFile, bool& booKeepHostsFile) {
+void Preferences::inputKeepHostsFile(const std::string& prefsFile, bool& keepHostsFile) {
     std::string line5;
     std::string error;
     if (!readLine(prefsFile, kKeepLine, line5, error)) {
@@ -72,10 +72,10 @@ void Preferences::inputBooKeepHostsFile(const std::string& prefsFile, bool& booK
     }
     switch (parseKeep(line5)) {
         case KeepSetting::Keep:
-            booKeepHostsFile = true;
+            keepHostsFile = true;
             return;
         case KeepSetting::Replace:
-            booKeepHostsFile = false;
+            keepHostsFile = false;
             return;
         case KeepSetting::NotSet:
             break;
@@ -97,7 +97,7 @@ std::string Preferences::inputPicturePath(const std::string& prefsFile) {
     return line1;
 }
 
-void Preferences::inputHostsPath(const std::string& prefsFile, std::string& strHostsPath) {
+void Preferences::inputHostsPath(const std::string& prefsFile, std::string& hostsPath) {
     std::string line2;
     std::string error;
     // A file with a first line but no second leaves the path empty rather than the picture's.
@@ -105,7 +105,7 @@ void Preferences::inputHostsPath(const std::string& prefsFile, std::string& strH
         box_.show(kOpenError + error);
         return;
     }
-    strHostsPath = line2;
+    hostsPath = line2;
 }
 
 bool Preferences::rewrite(const std::string& prefsFile, int line, const std::string& text) {
@@ -134,9 +134,9 @@ bool Preferences::outputHostsPath(const std::string& hostsPath, const std::strin
     return rewrite(prefsFile, kHostsLine, hostsPath);
 }
 
-bool Preferences::outputBooKeepHostsFile(bool keep, const std::string& prefsFile,
-                                         bool& booKeepHostsFile) {
-    booKeepHostsFile = keep;
+bool Preferences::outputKeepHostsFile(bool keep, const std::string& prefsFile,
+                                      bool& keepHostsFile) {
+    keepHostsFile = keep;
     return rewrite(prefsFile, kKeepLine, keepLine(keep));
 }
 

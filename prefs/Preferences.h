@@ -15,16 +15,19 @@ class Preferences final {
 public:
     Preferences(platform::MessageBox& box, platform::FileSystem& files, platform::Process& process,
                 std::function<void()> removeTrayIcon);
+    // Callbacks hand out this object: it never moves.
+    Preferences(const Preferences&) = delete;
+    Preferences& operator=(const Preferences&) = delete;
 
     bool keepHostsFileNotSet(const std::string& prefsFile);
-    void inputBooKeepHostsFile(const std::string& prefsFile, bool& booKeepHostsFile);
+    void inputKeepHostsFile(const std::string& prefsFile, bool& keepHostsFile);
     std::string inputPicturePath(const std::string& prefsFile);
-    void inputHostsPath(const std::string& prefsFile, std::string& strHostsPath);
+    void inputHostsPath(const std::string& prefsFile, std::string& hostsPath);
 
     // Each reports its own failure and returns whether the line was written.
     bool outputPicturePath(const std::string& picturePath, const std::string& prefsFile);
     bool outputHostsPath(const std::string& hostsPath, const std::string& prefsFile);
-    bool outputBooKeepHostsFile(bool keep, const std::string& prefsFile, bool& booKeepHostsFile);
+    bool outputKeepHostsFile(bool keep, const std::string& prefsFile, bool& keepHostsFile);
 
     // Writes the defaults, then tells the user and ends the program; returns only when writing
     // failed.

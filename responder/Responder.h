@@ -22,6 +22,9 @@ class Responder final {
 public:
     Responder(platform::RedirectListener& listener, platform::MessageBox& box,
               platform::FileSystem& files, Ports ports, std::function<void()> blocked);
+    // Callbacks hand out this object: it never moves.
+    Responder(const Responder&) = delete;
+    Responder& operator=(const Responder&) = delete;
 
     // Reads the picture and prepares the reply that the next connection gets.
     void usePicture(const std::string& picturePath);

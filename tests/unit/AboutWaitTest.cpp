@@ -31,7 +31,7 @@ TEST(AboutCommand, WaitsWhileOtherEventsAreHandledThenRestoresTheTopmostState) {
     QTimer::singleShot(120, [&] { h.form->about()->close(); });
     h.trigger("menuAbout2");
     EXPECT_TRUE(sawBoxOpen);
-    EXPECT_EQ(h.form->intBlocked, 1U);
+    EXPECT_EQ(h.form->blockedCount(), 1U);
     EXPECT_EQ(h.tray.tip, "1");
     EXPECT_TRUE(h.checked("menuPicGray"));
     // The hidden floating counter was loaded (topmost) by the count; the main window's state was

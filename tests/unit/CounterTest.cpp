@@ -17,7 +17,7 @@ TEST(Counter, EachServedConnectionCountsAndTheDisplaysSettleOnTheCount) {
     const std::string reply = h.listener.connectAndSend();
     EXPECT_TRUE(reply.starts_with("HTTP/1.0 302 Moved Temporarily\r\n"));
     EXPECT_NE(reply.find("Location: file:///opt/tessel/data/Tessel.gif\r\n"), std::string::npos);
-    EXPECT_EQ(h.form->intBlocked, 1U);
+    EXPECT_EQ(h.form->blockedCount(), 1U);
     h.process.tick();
     EXPECT_EQ(h.form->window().counter()->text(), "1");
     EXPECT_EQ(h.tray.tip, "1");
@@ -68,7 +68,7 @@ TEST(Counter, EveryDigitShowsInBothBoxesAndTheFloaterWidensAtOneHundred) {
                         {1000, 0}, {1'000'000, 0}, {UINT64_MAX, 0}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.count);
-        h.form->intBlocked = row.count - 1;
+        tessel::testing::FormAccess::blockedCount(*h.form) = row.count - 1;
         h.block(1);
         ui::FloaterWindow& floater = *h.form->floater();
         if (row.floaterTwips != 0) {
@@ -108,7 +108,7 @@ TEST(Counter, ResetZeroesBothBoxesAndLeavesTheTooltip) {
     h.block(7);
     h.listener.connectAndSend();  // counted, not yet displayed
     h.trigger("menuResetCounter2");
-    EXPECT_EQ(h.form->intBlocked, 0U);
+    EXPECT_EQ(h.form->blockedCount(), 0U);
     EXPECT_EQ(h.form->window().counter()->text(), "0");
     EXPECT_EQ(h.form->floater()->counter()->text(), "0");
     EXPECT_EQ(h.tray.tip, "8");
@@ -119,7 +119,7 @@ TEST(Counter, ResetZeroesBothBoxesAndLeavesTheTooltip) {
 TEST(Counter, CountsPastSixteenBits) {
     Harness h;
     ASSERT_FALSE(h.load());
-    h.form->intBlocked = 32767;
+    tessel::testing::FormAccess::blockedCount(*h.form) = 32767;
     h.block(2);
     EXPECT_EQ(h.tray.tip, "32769");
 }

@@ -64,8 +64,8 @@ TEST_P(FirstRun, AsksRecordsAndGoesOn) {
               prefsText(row.keep.empty() ? "NotSet" : row.keep, picture, row.hostsLine));
     EXPECT_EQ(h.tray.present, !row.ends);
     if (!row.ends) {
-        EXPECT_EQ(h.form->strHostsPath, row.hostsLine) << "the values chosen are the ones in force";
-        EXPECT_EQ(h.form->booKeepHostsFile, row.keep == "True");
+        EXPECT_EQ(h.form->hostsPath(), row.hostsLine) << "the values chosen are the ones in force";
+        EXPECT_EQ(h.form->keepsHostsFile(), row.keep == "True");
     }
     for (const auto& request : h.picker.requests) {
         EXPECT_EQ(request.initDir, "/etc/");

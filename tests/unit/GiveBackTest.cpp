@@ -49,7 +49,7 @@ void clickOk(Harness& h) {
 void pickHostsPath(Harness& h, const std::string& path) {
     h.picker.results.push_back({PickResult::Kind::Chosen, path});
     h.trigger("menuAdvHosts");
-    EXPECT_EQ(h.files.files[kPrefs], prefsText(h.form->booKeepHostsFile ? "True" : "False"));
+    EXPECT_EQ(h.files.files[kPrefs], prefsText(h.form->keepsHostsFile() ? "True" : "False"));
 }
 
 class GiveBack : public ::testing::TestWithParam<Scenario> {};

@@ -21,6 +21,12 @@ inline std::string prefsText(const std::string& keep,
     return picture + "\r\n" + hosts + "\r\n80\r\n80\r\nkeepHostsFile: " + keep + "\r\n";
 }
 
+// The one way into the form's state that no command offers: a count far beyond what a test can
+// block connection by connection.
+struct FormAccess final {
+    static std::uint64_t& blockedCount(app::MainForm& form) { return form.blockedCount_; }
+};
+
 // frmMain with every platform service scripted.
 class Harness {
 public:

@@ -18,7 +18,7 @@ TEST(ChangeHostsPath, WritesLineTwoAndKeepsThePathInUseUntilRestart) {
     EXPECT_EQ(h.box.prompts(),
               std::vector<std::string>{
                   "Path changed. Please exit and re-open Tessel for changes to take effect."});
-    EXPECT_EQ(h.form->strHostsPath, kHosts);
+    EXPECT_EQ(h.form->hostsPath(), kHosts);
     EXPECT_TRUE(h.ends([&] { h.form->menuExit_Click(); }));
     EXPECT_EQ(h.files.files.count(kHosts), 0U) << "the old path is restored at exit";
 }
@@ -60,7 +60,7 @@ TEST_P(KeepReplace, YesMeansKeepAndPrefsChangeOnlyWithTheMode) {
     EXPECT_TRUE(h.box.shown[0].prompt.starts_with(
         row.mode == "True" ? "The current setting is set to keep the existing HOSTS file. This\r\n"
                            : "The current setting is set to replace the HOSTS file. This\r\n"));
-    EXPECT_EQ(h.form->booKeepHostsFile, row.keepAfter);
+    EXPECT_EQ(h.form->keepsHostsFile(), row.keepAfter);
     EXPECT_EQ(h.files.writes - writes, row.written ? 1 : 0);
     EXPECT_NE(
         h.files.files[kPrefs].find(row.keepAfter ? "keepHostsFile: True" : "keepHostsFile: False"),

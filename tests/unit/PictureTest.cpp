@@ -41,7 +41,7 @@ TEST_P(PresetCommand, SetsThePathWritesLineOneAndMarksBothCopies) {
         h.files.files[kDir + GetParam().written] = picture;
         h.trigger((GetParam().item + suffix).c_str());
         h.trigger((GetParam().item + suffix).c_str());  // choosing it again changes nothing
-        EXPECT_EQ(h.form->strPicturePath, kDir + GetParam().written);
+        EXPECT_EQ(h.form->picturePath(), kDir + GetParam().written);
         EXPECT_EQ(line1(h), kDir + GetParam().written);
         EXPECT_TRUE(h.checked(GetParam().item));
         EXPECT_TRUE(h.checked((std::string(GetParam().item) + "2").c_str()));
@@ -66,7 +66,7 @@ TEST(SetPicture, AChosenPresetFileInAnyCaseMarksItsRow) {
     ASSERT_EQ(h.picker.requests.size(), 1U);
     EXPECT_TRUE(h.picker.requests[0].mustExist);
     EXPECT_EQ(h.picker.requests[0].initDir, kDir + "/data/Tessel.gif");
-    EXPECT_EQ(h.form->strPicturePath, "/OPT/tessel/Data/GRAY.gif");
+    EXPECT_EQ(h.form->picturePath(), "/OPT/tessel/Data/GRAY.gif");
     EXPECT_TRUE(h.checked("menuPicGray"));
     EXPECT_TRUE(h.checked("menuPicGray2"));
     EXPECT_EQ(markedRows(h), 2);
@@ -126,6 +126,6 @@ TEST(SetPicture, UnwritablePrefsStillChangesThePictureInUse) {
     h.trigger("menuPicBlack");
     EXPECT_EQ(h.box.prompts(),
               std::vector<std::string>{"Error opening prefs.dat file: No space left on device"});
-    EXPECT_EQ(h.form->strPicturePath, kDir + "/data/black.gif");
+    EXPECT_EQ(h.form->picturePath(), kDir + "/data/black.gif");
     EXPECT_TRUE(h.checked("menuPicBlack"));
 }

@@ -98,7 +98,7 @@ TEST(Preferences, ReadersTakeTheirLine) {
     f.prefs.inputHostsPath(kFile, hosts);
     EXPECT_EQ(hosts, "hosts");
     bool keep = false;
-    f.prefs.inputBooKeepHostsFile(kFile, keep);
+    f.prefs.inputKeepHostsFile(kFile, keep);
     EXPECT_TRUE(keep);
     EXPECT_FALSE(f.prefs.keepHostsFileNotSet(kFile));
     EXPECT_TRUE(f.box.shown.empty());
@@ -119,7 +119,7 @@ TEST(Preferences, DamagedKeepValueNoContinuesWithErrors) {
     f.files.files[kFile] = "pic\r\nhosts\r\n80\r\n80\r\nkeepHostsFile: maybe\r\n";
     f.box.answers = {Answer::No};
     bool keep = true;
-    f.prefs.inputBooKeepHostsFile(kFile, keep);
+    f.prefs.inputKeepHostsFile(kFile, keep);
     EXPECT_TRUE(keep) << "left unchanged";
     EXPECT_EQ(
         f.box.prompts(),
@@ -135,7 +135,7 @@ TEST(Preferences, RecreateWritesDefaultsRemovesTheIconAndEnds) {
     f.files.files[kFile] = "junk";
     f.box.answers = {Answer::Yes};
     bool keep = false;
-    EXPECT_TRUE(f.ends([&] { f.prefs.inputBooKeepHostsFile(kFile, keep); }));
+    EXPECT_TRUE(f.ends([&] { f.prefs.inputKeepHostsFile(kFile, keep); }));
     EXPECT_EQ(f.files.files[kFile], defaultPrefs("/opt/tessel"));
     EXPECT_EQ(f.trayRemoved, 1);
     EXPECT_EQ(f.box.prompts().back(), "prefs.dat recreated sucessfully. Please re-open Tessel.");
@@ -167,7 +167,7 @@ TEST(Preferences, WritersLeaveTheFileAsItWasWhenTheyFail) {
 TEST(Preferences, KeepWriterSetsTheMemberEvenWhenTheFileIsMissing) {
     Fixture f;
     bool keep = false;
-    f.prefs.outputBooKeepHostsFile(true, kFile, keep);
+    f.prefs.outputKeepHostsFile(true, kFile, keep);
     EXPECT_TRUE(keep);
     EXPECT_EQ(f.box.prompts(),
               std::vector<std::string>{"Error opening prefs.dat file: No such file or directory"});

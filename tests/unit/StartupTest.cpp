@@ -46,9 +46,9 @@ TEST(Startup, RunsItsStepsInOrder) {
     EXPECT_EQ(h.zorder.calls.back(), std::make_pair(platform::WindowId::Main, true));
     EXPECT_FALSE(h.form->window().isVisible());
     EXPECT_TRUE(h.box.shown.empty());
-    EXPECT_TRUE(h.form->booKeepHostsFile);
-    EXPECT_EQ(h.form->strHostsPath, kHosts);
-    EXPECT_EQ(h.form->intBlocked, 0U);
+    EXPECT_TRUE(h.form->keepsHostsFile());
+    EXPECT_EQ(h.form->hostsPath(), kHosts);
+    EXPECT_EQ(h.form->blockedCount(), 0U);
     EXPECT_EQ(h.files.cleaned, (std::vector<std::string>{kDir + "/data", "/etc"}))
         << "temporaries of a killed run are cleared before anything is written";
 }
@@ -163,7 +163,7 @@ TEST_P(StartupMarks, MarkThePresetThePathNames) {
         EXPECT_EQ(h.checked(item), expected) << item;
         EXPECT_EQ(h.checked((std::string(item) + "2").c_str()), expected) << item << "2";
     }
-    EXPECT_EQ(h.form->strPicturePath, GetParam().picture);
+    EXPECT_EQ(h.form->picturePath(), GetParam().picture);
 }
 
 TEST(Exit, RestoresRemovesTheIconAndEnds) {
