@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdint>
@@ -283,27 +284,36 @@ ReadResult PosixFileSystem::readFile(const std::string& path) {
         result.status = errnoStatus(EISDIR);
         return result;
     }
-    if (info.st_size > 0) {
-        result.bytes.reserve(static_cast<std::size_t>(info.st_size));
-        preferHugePages(result.bytes.data(), result.bytes.capacity());
-    }
-    char buffer[1 << 16];
+    // The bytes are read straight into the result, not through a buffer: for a big HOSTS file
+    // the extra copy costs as much as the read.
+    // One byte past the size the file had: a file that grew meanwhile, or one that reports no size
+    // (as in /proc), is still read to its end.
+    std::string& bytes = result.bytes;
+    const std::size_t expected = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)) + 1;
+    bytes.reserve(expected);
+    preferHugePages(bytes.data(), bytes.capacity());
+    bytes.resize(expected);
+    std::size_t used = 0;
     for (;;) {
-        const ssize_t got = ::read(fd.get(), buffer, sizeof buffer);
+        if (used == bytes.size()) {
+            bytes.resize(std::max<std::size_t>(bytes.size() * 2, 1 << 16));
+        }
+        const ssize_t got = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
             }
             // A file that cannot be read whole is never mistaken for a short or empty one.
             result.status = errnoStatus(errno);
-            result.bytes.clear();
+            bytes.clear();
             return result;
         }
         if (got == 0) {
             break;
         }
-        result.bytes.append(buffer, static_cast<std::size_t>(got));
+        used += static_cast<std::size_t>(got);
     }
+    bytes.resize(used);
     return result;
 }
 
