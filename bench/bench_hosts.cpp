@@ -38,8 +38,11 @@ using tessel::platform::Icon;
 
 constexpr int kNames = 1'000'000;
 constexpr int kRepetitions = 5;
-constexpr double kTimeGoal = 1.5;
-constexpr double kMemoryGoal = 3.0;
+// Against cp and an fdatasync of its copy: a durable write of the same bytes. A restore writes a
+// few lines but must read the whole file first, so it is held to the copy itself.
+constexpr double kWriteGoal = 1.5;
+constexpr double kRestoreGoal = 1.0;
+constexpr double kMemoryGoal = 1.2;
 
 // A message means the operation failed: the measurement would be meaningless.
 class AbortingBox final : public tessel::platform::MessageBox {
@@ -212,6 +215,7 @@ std::uintmax_t sizeOf(const std::string& path) {
 
 struct Row {
     const char* name;
+    double goal = 0;  // at most this many times cp + fdatasync
     std::uintmax_t bytes = 0;
     double op = 1e9, cp = 1e9, sync = 1e9, opCpu = 1e9, cpCpu = 1e9;
     long extraKb = 0;
@@ -219,11 +223,11 @@ struct Row {
 
 // Best of kRepetitions of op and of the cp baseline, interleaved so that both see the same disk.
 // cp goes over a copy of the file op replaces, so both pay for freeing the old one.
-Row measure(const char* name, const std::string& dir, const std::string& target,
+Row measure(const char* name, double goal, const std::string& dir, const std::string& target,
             const std::string& sample, const std::function<void()>& prepare,
             const std::function<void()>& op) {
     namespace fs = std::filesystem;
-    Row row{name};
+    Row row{name, goal};
     row.bytes = sizeOf(sample);
     const std::string copy = dir + "/cp-copy";
     for (int i = 0; i < kRepetitions; ++i) {
@@ -244,14 +248,14 @@ Row measure(const char* name, const std::string& dir, const std::string& target,
 
 void print(const Row& row, bool& met) {
     const double mb = static_cast<double>(row.bytes) / 1e6;
-    const double timeRatio = row.op / row.cp;
+    const double durableRatio = row.op / (row.cp + row.sync);
     const double memoryRatio =
         static_cast<double>(row.extraKb) * 1024 / static_cast<double>(row.bytes);
-    met = met && timeRatio <= kTimeGoal && memoryRatio <= kMemoryGoal;
+    met = met && durableRatio <= row.goal && memoryRatio <= kMemoryGoal;
     std::printf("%-14s %7.1f %7.1f %7.1f %6.2fx %7.1f %6.2fx %7.1f %7.1f %6.2fx %7.1f %6.2fx\n",
-                row.name, mb, row.op * 1e3, row.cp * 1e3, timeRatio, row.sync * 1e3,
-                row.op / (row.cp + row.sync), row.opCpu * 1e3, row.cpCpu * 1e3,
-                row.opCpu / row.cpCpu, static_cast<double>(row.extraKb) / 1024, memoryRatio);
+                row.name, mb, row.op * 1e3, row.cp * 1e3, row.op / row.cp, row.sync * 1e3,
+                durableRatio, row.opCpu * 1e3, row.cpCpu * 1e3, row.opCpu / row.cpCpu,
+                static_cast<double>(row.extraKb) / 1024, memoryRatio);
 }
 
 }  // namespace
@@ -285,11 +289,11 @@ int main() {
     const auto userFile = [&] { put(kept, kUserHosts); };
     const auto appendedFile = [&] { run("/bin/cp", {keptSample, kept}); };
     const Row rows[] = {
-        measure("replace write", dir, replaced, replaced, nothing,
+        measure("replace write", kWriteGoal, dir, replaced, replaced, nothing,
                 [&] { hosts.makeHostsFile(replaced, false); }),
-        measure("keep write", dir, kept, keptSample, userFile,
+        measure("keep write", kWriteGoal, dir, kept, keptSample, userFile,
                 [&] { hosts.makeHostsFile(kept, true); }),
-        measure("keep restore", dir, kept, keptSample, appendedFile,
+        measure("keep restore", kRestoreGoal, dir, kept, keptSample, appendedFile,
                 [&] { hosts.giveBackHostsFile(kept, true); }),
     };
     if (sizeOf(kept) != kUserHosts.size()) {
@@ -297,8 +301,10 @@ int main() {
         return 1;
     }
 
-    std::printf("%d names, best of %d; goals: time <= %.1fx cp, extra memory <= %.0fx file\n",
-                kNames, kRepetitions, kTimeGoal, kMemoryGoal);
+    std::printf(
+        "%d names, best of %d; goals: op/cps <= %.1fx (writes), <= %.1fx (restore), "
+        "peak <= %.1fx file\n",
+        kNames, kRepetitions, kWriteGoal, kRestoreGoal, kMemoryGoal);
     std::printf("%-14s %7s %7s %7s %7s %7s %7s %7s %7s %7s %7s %7s\n", "operation", "MB", "op ms",
                 "cp ms", "op/cp", "sync ms", "op/cps", "op cpu", "cp cpu", "cpu/cp", "peak MB",
                 "/file");

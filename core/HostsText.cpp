@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <initializer_list>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -31,14 +31,45 @@ constexpr std::string_view kMachineHeading =
 
 constexpr std::string_view kBlockStart = "\r\n\r\n#Following lines created by Tessel:\r\n";
 
-char* put(char* cursor, std::string_view bytes) {
-    std::memcpy(cursor, bytes.data(), bytes.size());
-    return cursor + bytes.size();
-}
+// Gathers the many short writes of the entry lines into pieces of a fixed size, so that a sink
+// (a file, in the end) sees a few dozen calls rather than millions.
+class PieceBuffer final {
+public:
+    explicit PieceBuffer(const text::PieceSink& sink) : sink_(sink), buffer_(new char[kPiece]) {}
+    PieceBuffer(const PieceBuffer&) = delete;
+    PieceBuffer& operator=(const PieceBuffer&) = delete;
+    ~PieceBuffer() { flush(); }
 
-// The heads, then one entry line per non-empty list line. A million names make tens of megabytes:
-// the text is measured first and written once into a buffer of exactly its size.
-std::string withEntries(std::initializer_list<std::string_view> heads, std::string_view list) {
+    void append(std::string_view bytes) {
+        if (used_ + bytes.size() > kPiece) {
+            flush();
+            if (bytes.size() > kPiece) {
+                sink_(bytes);  // a big head, such as the user's own file, goes out as it is
+                return;
+            }
+        }
+        std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
+        used_ += bytes.size();
+    }
+
+private:
+    static constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+    void flush() {
+        if (used_ != 0) {
+            sink_(std::string_view(buffer_.get(), used_));
+            used_ = 0;
+        }
+    }
+
+    const text::PieceSink& sink_;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+};
+
+// The heads, then one entry line per non-empty list line. A million names make tens of megabytes,
+// so the text is never built whole: it is measured here, and made piece by piece as it is written.
+text::Pieces withEntries(std::vector<std::string_view> heads, std::string_view list) {
     std::size_t size = 0;
     for (const std::string_view head : heads) {
         size += head.size();
@@ -47,18 +78,20 @@ std::string withEntries(std::initializer_list<std::string_view> heads, std::stri
         size += line.empty() ? 0 : kEntryPrefix.size() + line.size() + text::kCrLf.size();
         return true;
     });
-    std::string out(size, '\0');
-    char* cursor = out.data();
-    for (const std::string_view head : heads) {
-        cursor = put(cursor, head);
-    }
-    text::forEachLine(list, [&cursor](std::string_view line) {
-        if (!line.empty()) {
-            cursor = put(put(put(cursor, kEntryPrefix), line), text::kCrLf);
-        }
-        return true;
-    });
-    return out;
+    return {size, [heads = std::move(heads), list](const text::PieceSink& sink) {
+                PieceBuffer out(sink);
+                for (const std::string_view head : heads) {
+                    out.append(head);
+                }
+                text::forEachLine(list, [&out](std::string_view line) {
+                    if (!line.empty()) {
+                        out.append(kEntryPrefix);
+                        out.append(line);
+                        out.append(text::kCrLf);
+                    }
+                    return true;
+                });
+            }};
 }
 
 // The end of the entry lines that start at `pos`: each is the prefix, a name, and CR LF.
@@ -184,11 +217,15 @@ bool isHostsText(std::string_view bytes) {
     return hosts;
 }
 
-std::string replaceModeText(std::string_view list, std::string_view machine) {
+text::Pieces replaceModePieces(std::string_view list, std::string_view machine) {
     if (machine.empty()) {
         return withEntries({kReplaceHeader}, list);
     }
     return withEntries({kReplaceHeader, kMachineHeading, machine, text::kCrLf}, list);
+}
+
+std::string replaceModeText(std::string_view list, std::string_view machine) {
+    return replaceModePieces(list, machine).whole();
 }
 
 std::string machineLines(std::string_view original, std::string_view hostName,
@@ -251,10 +288,10 @@ std::string carriedMachineLines(std::string_view replaceModeFile) {
 }
 
 std::string keepModeBlock(std::string_view list) {
-    return withEntries({kBlockStart}, list);
+    return withEntries({kBlockStart}, list).whole();
 }
 
-std::string keepModeText(std::string_view hostsFile, std::string_view list) {
+text::Pieces keepModePieces(std::string_view hostsFile, std::string_view list) {
     return withEntries({hostsFile, kBlockStart}, list);
 }
 

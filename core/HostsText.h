@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "core/Pieces.h"
+
 // The text the program puts into the HOSTS file and takes out again. Pure functions over bytes; the
 // list is badHosts.dat's bytes, read line by line (CR LF or LF), empty lines giving no entry.
 namespace tessel::hosts {
@@ -14,6 +16,8 @@ inline constexpr std::string_view kMarker = "#Following lines created by Tessel:
 // The whole file of replace mode: the eleven header lines, then the lines that name this machine
 // (see machineLines; none when empty), then one entry line per list line.
 std::string replaceModeText(std::string_view list, std::string_view machine = {});
+// The same text made piece by piece as it is written; it refers to `list` and `machine`.
+text::Pieces replaceModePieces(std::string_view list, std::string_view machine = {});
 
 // The lines of `original` (a HOSTS file) that name this machine: every line with a name that is
 // some form of localhost or is `hostName` (with or without its domain). Each is kept as written,
@@ -27,8 +31,9 @@ std::string carriedMachineLines(std::string_view replaceModeFile);
 
 // What keep mode appends to the user's file: CR LF CR LF, the marker line, the entry lines.
 std::string keepModeBlock(std::string_view list);
-// The user's file with that block appended.
-std::string keepModeText(std::string_view hostsFile, std::string_view list);
+// The user's file with that block appended, made piece by piece as it is written; it refers to
+// both arguments.
+text::Pieces keepModePieces(std::string_view hostsFile, std::string_view list);
 
 // The user's file with every block keepModeBlock appended taken out again, and nothing else; a
 // file the replace-mode writer made is reduced by the line filter instead. Returns nothing when

@@ -28,14 +28,14 @@ bool HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
     if (!keep) {
         return writeReplaceMode(hostsPath, list.bytes);
     }
-    // The append is made as a whole new file (the old bytes plus the block), never in pieces.
+    // The append is made as a whole new file (the old bytes plus the block), never in place.
     auto current = files_.readFile(hostsPath);
     platform::Status status = current.status;
     if (current.missing) {
         status = {};  // a missing file is created
     }
     if (status.ok()) {
-        status = files_.writeFile(hostsPath, keepModeText(current.bytes, list.bytes));
+        status = files_.writePieces(hostsPath, keepModePieces(current.bytes, list.bytes));
     }
     if (!status.ok()) {
         box_.show("Error appending to your existing HOSTS file: " + status.error() +
@@ -80,7 +80,7 @@ bool HostsFile::writeReplaceMode(const std::string& hostsPath, const std::string
     }
     if (error.empty()) {
         const std::string machine = machineLines(saved->bytes, process_.hostName(), list);
-        const auto status = files_.writeFile(hostsPath, replaceModeText(list, machine));
+        const auto status = files_.writePieces(hostsPath, replaceModePieces(list, machine));
         if (status.ok()) {
             written_ = Written::Replace;
             return true;

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/Pieces.h"
 #include "platform/Result.h"
 
 namespace tessel::platform {
@@ -28,6 +29,10 @@ public:
     // The same, with this owner and these permissions whether or not the file exists.
     virtual Status writeFile(const std::string& path, std::string_view bytes,
                              const Ownership& ownership) = 0;
+    // The same for a text made piece by piece, written as it is made rather than built whole.
+    virtual Status writePieces(const std::string& path, const text::Pieces& content) {
+        return writeFile(path, content.whole());
+    }
     virtual std::optional<Ownership> ownership(const std::string& path) = 0;
     virtual Status removeFile(const std::string& path) = 0;
     // A search with normal attributes: an empty path, a directory or a hidden file is not found.

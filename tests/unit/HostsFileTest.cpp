@@ -20,6 +20,14 @@ const std::string kHosts = "/memory/etc/hosts";
 const std::string kList = "/opt/tessel/data/badHosts.dat";
 const std::string kUserFile = "192.168.0.2 printer\r\n127.0.0.1 localhost\r\n";
 const std::string kUserMachine = "127.0.0.1 localhost\r\n";
+// Larger than the pieces the writer hands on, so it goes out as a piece of its own.
+const std::string kBigUserFile = [] {
+    std::string file;
+    while (file.size() <= std::size_t{1} << 20) {
+        file += kUserFile;
+    }
+    return file;
+}();
 constexpr std::string_view kHeader =
     "#\r\n# Hosts file created by Tessel\r\n#\r\n\r\n# localhost: Needs to stay like this to "
     "work\r\n127.0.0.1   localhost\r\n\r\n# Other servers: These servers are directed "
@@ -202,6 +210,7 @@ INSTANTIATE_TEST_SUITE_P(
     Modes, HostsFileCycle,
     ::testing::Values(
         CycleCase{"KeepThenKeep", kUserFile, true, true, kUserFile},
+        CycleCase{"KeepBigFileThenKeep", kBigUserFile, true, true, kBigUserFile},
         CycleCase{"KeepCreatesMissingFile", std::nullopt, true, true, ""},
         CycleCase{"KeepThenReplaceGivesBackAsKept", kUserFile, true, false, kUserFile},
         CycleCase{"ReplaceThenReplaceDeletes", std::nullopt, false, false, std::nullopt},

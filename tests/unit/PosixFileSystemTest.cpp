@@ -98,6 +98,20 @@ TEST_P(PosixFileSystemRoundTrip, ReadsBackWhatWasWrittenAndLeavesNoTemporary) {
     EXPECT_EQ(entries(), std::set<std::string>{"hosts"});
 }
 
+// The HOSTS writer hands its text over in pieces as it makes them.
+TEST_P(PosixFileSystemRoundTrip, PiecesMakeTheSameFile) {
+    const std::string target = path("hosts");
+    const std::string_view bytes = GetParam();
+    const tessel::text::Pieces pieces{bytes.size(), [bytes](const tessel::text::PieceSink& sink) {
+                                          for (std::size_t at = 0; at < bytes.size(); at += 7000) {
+                                              sink(bytes.substr(at, 7000));
+                                          }
+                                      }};
+    put(target, "old\r\n");
+    ASSERT_TRUE(files.writePieces(target, pieces).ok());
+    EXPECT_EQ(contentOf(target), GetParam());
+}
+
 INSTANTIATE_TEST_SUITE_P(Contents, PosixFileSystemRoundTrip,
                          ::testing::Values(std::string(), std::string("x"),
                                            std::string("127.0.0.1   a\r\n\0\xff", 17),
