@@ -35,15 +35,17 @@ constexpr std::string_view kBlockStart = "\r\n\r\n#Following lines created by Te
 // (a file, in the end) sees a few dozen calls rather than millions.
 class PieceBuffer final {
 public:
-    explicit PieceBuffer(const text::PieceSink& sink) : sink_(sink), buffer_(new char[kPiece]) {}
+    // A text smaller than a piece gets a buffer of its own size, not a whole piece.
+    PieceBuffer(const text::PieceSink& sink, std::size_t textSize)
+        : sink_(sink), capacity_(std::min(textSize, kPiece)), buffer_(new char[capacity_]) {}
     PieceBuffer(const PieceBuffer&) = delete;
     PieceBuffer& operator=(const PieceBuffer&) = delete;
     ~PieceBuffer() { flush(); }
 
     void append(std::string_view bytes) {
-        if (used_ + bytes.size() > kPiece) {
+        if (used_ + bytes.size() > capacity_) {
             flush();
-            if (bytes.size() > kPiece) {
+            if (bytes.size() > capacity_) {
                 sink_(bytes);  // a big head, such as the user's own file, goes out as it is
                 return;
             }
@@ -63,6 +65,7 @@ private:
     }
 
     const text::PieceSink& sink_;
+    std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
 };
@@ -78,8 +81,8 @@ text::Pieces withEntries(std::vector<std::string_view> heads, std::string_view l
         size += line.empty() ? 0 : kEntryPrefix.size() + line.size() + text::kCrLf.size();
         return true;
     });
-    return {size, [heads = std::move(heads), list](const text::PieceSink& sink) {
-                PieceBuffer out(sink);
+    return {size, [heads = std::move(heads), list, size](const text::PieceSink& sink) {
+                PieceBuffer out(sink, size);
                 for (const std::string_view head : heads) {
                     out.append(head);
                 }
