@@ -1,5 +1,6 @@
-#include "app/MainForm.h"
-#include "core/PrefsFormat.h"
+#include "app/FirstRun.h"
+
+#include "app/PathChecks.h"
 
 namespace tessel::app {
 
@@ -8,13 +9,16 @@ using platform::Buttons;
 
 namespace {
 
-constexpr const char* kStandardHostsPath = "/etc/hosts";
 constexpr const char* kDialogDirectory = "/etc/";
 
 }  // namespace
 
+FirstRun::FirstRun(const Services& services, prefs::Preferences& prefs,
+                   platform::FileDialog& dialog, ProgramPaths paths)
+    : services_(services), prefs_(prefs), dialog_(dialog), paths_(std::move(paths)) {}
+
 // Asks where the HOSTS file is; false when the user cancels.
-bool MainForm::chooseHostsFile(std::string& path) {
+bool FirstRun::chooseHostsFile(std::string& path) {
     const Answer nonStandard = services_.box.show(
         "Tessel will now set the path of your HOSTS file.\r\n"
         "Are you:\r\n"
@@ -26,7 +30,7 @@ bool MainForm::chooseHostsFile(std::string& path) {
     if (nonStandard == Answer::Cancel) {
         return false;
     }
-    path = kStandardHostsPath;
+    path = kSystemHostsPath;
     if (nonStandard == Answer::No) {
         return true;
     }
@@ -37,19 +41,20 @@ bool MainForm::chooseHostsFile(std::string& path) {
     if (select == Answer::Cancel) {
         return false;
     }
-    hostsDialog_.flags = platform::kFlagHideReadOnly;
-    hostsDialog_.initDir = kDialogDirectory;
-    hostsDialog_.cancelError = false;
-    (void)hostsDialog_.showOpen();
+    dialog_.flags = platform::kFlagHideReadOnly;
+    dialog_.initDir = kDialogDirectory;
+    dialog_.cancelError = false;
+    (void)dialog_.showOpen();
     // An empty name means the dialog was cancelled: fall back to the standard path, as for a
     // file that cannot be used.
-    if (hostsDialog_.fileName.size() >= 3 && usableHostsPath(hostsDialog_.fileName, path)) {
-        path = hostsDialog_.fileName;
+    if (dialog_.fileName.size() >= 3 &&
+        usableHostsPath(services_.box, services_.files, dialog_.fileName, path)) {
+        path = dialog_.fileName;
     }
     return true;
 }
 
-void MainForm::firstRunSetup() {
+void FirstRun::run(bool& keepHostsFile) {
     const Answer replace = services_.box.show(
         "Thanks for trying Tessel.\r\n"
         "Would you like Tessel to overwrite your existing HOSTS file?\r\n"
@@ -58,17 +63,15 @@ void MainForm::firstRunSetup() {
     if (replace == Answer::Cancel) {
         services_.process.endProgram();
     }
-    keepHostsFile_ = replace == Answer::No;
-    bool written = prefs_.outputKeepHostsFile(keepHostsFile_, prefsFile(), keepHostsFile_);
-    written =
-        prefs_.outputPicturePath(prefs::defaultPicturePath(programDirectory()), prefsFile()) &&
-        written;
-    std::string path = kStandardHostsPath;
+    keepHostsFile = replace == Answer::No;
+    bool written = prefs_.outputKeepHostsFile(keepHostsFile, paths_.prefs(), keepHostsFile);
+    written = prefs_.outputPicturePath(paths_.defaultPicture(), paths_.prefs()) && written;
+    std::string path = kSystemHostsPath;
     if (!services_.files.fileExists(path) && !chooseHostsFile(path)) {
-        removeTrayIcon();
+        services_.tray.remove();
         services_.process.endProgram();
     }
-    if (!prefs_.outputHostsPath(path, prefsFile()) || !written) {
+    if (!prefs_.outputHostsPath(path, paths_.prefs()) || !written) {
         return;  // the error boxes said why; no word of success follows them
     }
     services_.box.show("Your HOSTS file was set to \"" + path +

@@ -1,16 +1,9 @@
 #include "core/PrefsFormat.h"
 
 #include "core/Lines.h"
+#include "core/ProgramPaths.h"
 
 namespace tessel::prefs {
-
-std::string prefsPath(const std::string& programDirectory) {
-    return programDirectory + "/data/prefs.dat";
-}
-
-std::string defaultPicturePath(const std::string& programDirectory) {
-    return programDirectory + "/data/Tessel.gif";
-}
 
 std::optional<std::vector<std::string>> firstLines(std::string_view bytes, int count) {
     // The line walk always hands over a first line, and reserve() would throw on a negative count.
@@ -46,8 +39,8 @@ std::string keepLine(bool keep) {
 }
 
 std::string defaultPrefs(const std::string& programDirectory) {
-    return defaultPicturePath(programDirectory) + "\r\n" + kDefaultHostsPath + "\r\n80\r\n80\r\n" +
-           std::string(kKeepKey) + "NotSet\r\n";
+    return ProgramPaths{programDirectory}.defaultPicture() + "\r\n" + kSystemHostsPath +
+           "\r\n80\r\n80\r\n" + std::string(kKeepKey) + "NotSet\r\n";
 }
 
 std::optional<std::string> rewriteLine(std::string_view bytes, int line, std::string_view text) {

@@ -15,12 +15,8 @@ inline constexpr int kHostsLine = 1;
 inline constexpr int kKeepLine = 4;
 inline constexpr std::string_view kKeepKey = "keepHostsFile: ";
 inline constexpr const char* kPastEndOfFile = "Input past end of file";
-inline constexpr const char* kDefaultHostsPath = "/etc/hosts";
 
 enum class KeepSetting { Keep, Replace, NotSet };
-
-std::string prefsPath(const std::string& programDirectory);
-std::string defaultPicturePath(const std::string& programDirectory);
 
 // The first `count` lines, or nothing when the file has fewer.
 std::optional<std::vector<std::string>> firstLines(std::string_view bytes, int count);

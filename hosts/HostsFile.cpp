@@ -1,6 +1,7 @@
 #include "hosts/HostsFile.h"
 
 #include "core/HostsText.h"
+#include "core/ProgramPaths.h"
 
 namespace tessel::hosts {
 
@@ -12,11 +13,11 @@ HostsFile::HostsFile(platform::MessageBox& box, platform::FileSystem& files,
       recreatePrefsFile_(std::move(recreatePrefsFile)) {}
 
 std::string HostsFile::listPath() const {
-    return process_.programDirectory() + "/data/badHosts.dat";
+    return ProgramPaths{process_.programDirectory()}.list();
 }
 
 std::string HostsFile::savedPath() const {
-    return process_.programDirectory() + "/data/hosts-before-tessel.dat";
+    return ProgramPaths{process_.programDirectory()}.savedHosts();
 }
 
 bool HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {

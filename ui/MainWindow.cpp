@@ -62,7 +62,7 @@ void addBreak(QMenu* menu, const char* name) {
     menu->addSeparator()->setObjectName(QString::fromLatin1(name));
 }
 
-// The menu and the item that opens it carry the same name, so action() finds sub-menus too.
+// The menu and the item that opens it carry the same name, as automation expects.
 template <typename Owner>
 QMenu* addSubMenu(Owner* owner, const char* name, const char* caption) {
     QMenu* menu = owner->addMenu(QString::fromLatin1(caption));
@@ -72,10 +72,13 @@ QMenu* addSubMenu(Owner* owner, const char* name, const char* caption) {
 }
 
 // The tray copies of the picture items carry the suffix "2".
-void addPictureItems(QMenu* menu, const QString& suffix) {
+template <QAction* ItemPair::*side>
+void addPictureItems(QMenu* menu, const QString& suffix, MenuItems& items) {
     for (std::size_t row = 0; row < kPicturePresets.size(); ++row) {
         const QString name = QString::fromLatin1(kPicturePresets[row].item) + suffix;
-        addItem(menu, name, kPictureCaptions[row])->setCheckable(true);
+        QAction* item = addItem(menu, name, kPictureCaptions[row]);
+        item->setCheckable(true);
+        items.presets[row].*side = item;
     }
 }
 
@@ -125,60 +128,63 @@ void MainWindow::buildControls() {
 
 void MainWindow::buildMenuBar() {
     QMenu* file = addSubMenu(menuBar(), "menuFile", "&File");
-    addItem(file, "menuFloater", "Floating &Counter")->setCheckable(true);
-    addItem(file, "menuResetCounter", "&Reset Counter");
+    items_.floater.main = addItem(file, "menuFloater", "Floating &Counter");
+    items_.floater.main->setCheckable(true);
+    items_.resetCounter.main = addItem(file, "menuResetCounter", "&Reset Counter");
     addBreak(file, "menuBreak1");
-    addItem(file, "menuAbout", "&About Tessel...");
+    items_.about.main = addItem(file, "menuAbout", "&About Tessel...");
     addBreak(file, "menuBreak2");
-    addItem(file, "menuExit", "E&xit");
+    items_.exit.main = addItem(file, "menuExit", "E&xit");
 
     QMenu* options = addSubMenu(menuBar(), "menuOptions", "&Options");
-    addItem(options, "menuServers", "&Server List...")
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
+    items_.servers.main = addItem(options, "menuServers", "&Server List...");
+    items_.servers.main->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_S));
     QMenu* picture = addSubMenu(options, "menuPicture", "&Picture");
-    addItem(picture, "menuPath", "Set &Picture...")
-        ->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
+    items_.picturePath.main = addItem(picture, "menuPath", "Set &Picture...");
+    items_.picturePath.main->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_P));
     addBreak(picture, "menuBreak3");
-    addPictureItems(picture, QString());
+    addPictureItems<&ItemPair::main>(picture, QString(), items_);
     QMenu* advanced = addSubMenu(options, "menuAdvanced", "Ad&vanced");
-    addItem(advanced, "menuAdvHosts", "Change &HOSTS Path...");
-    addItem(advanced, "menuKeepReplace", "&Keep/Replace HOSTS File...");
+    items_.hostsPath.main = addItem(advanced, "menuAdvHosts", "Change &HOSTS Path...");
+    items_.keepReplace.main = addItem(advanced, "menuKeepReplace", "&Keep/Replace HOSTS File...");
     addBreak(options, "menuBreak4");
-    addItem(options, "menuPause", "P&ause");
-    addItem(options, "menuResume", "&Resume")->setEnabled(false);
+    items_.pause.main = addItem(options, "menuPause", "P&ause");
+    items_.resume.main = addItem(options, "menuResume", "&Resume");
+    items_.resume.main->setEnabled(false);
 }
 
 // Never part of the menu bar: the tray icon pops these items up. A child of the window, so
-// action() finds its items by name like those of the menu bar.
+// automation finds its items by name like those of the menu bar.
 void MainWindow::buildTrayMenu() {
     trayMenu_ = new QMenu(QStringLiteral("SYSTEM TRAY"), this);
     trayMenu_->setObjectName(QStringLiteral("menuSysTray"));
     trayMenu_->menuAction()->setObjectName(QStringLiteral("menuSysTray"));
 
-    QAction* open = addItem(trayMenu_, "menuOpen", "Open Tessel");
-    QFont bold = open->font();
+    items_.open = addItem(trayMenu_, "menuOpen", "Open Tessel");
+    QFont bold = items_.open->font();
     bold.setBold(true);
-    open->setFont(bold);
-    trayMenu_->setDefaultAction(open);
+    items_.open->setFont(bold);
+    trayMenu_->setDefaultAction(items_.open);
     addBreak(trayMenu_, "menuBreak10");
-    addItem(trayMenu_, "menuFloater2", "&Floating Counter");
-    addItem(trayMenu_, "menuResetCounter2", "&Reset Counter");
+    items_.floater.tray = addItem(trayMenu_, "menuFloater2", "&Floating Counter");
+    items_.resetCounter.tray = addItem(trayMenu_, "menuResetCounter2", "&Reset Counter");
     addBreak(trayMenu_, "menuBreak5");
-    addItem(trayMenu_, "menuAbout2", "&About Tessel...");
+    items_.about.tray = addItem(trayMenu_, "menuAbout2", "&About Tessel...");
     addBreak(trayMenu_, "menuBreak7");
-    addItem(trayMenu_, "menuPause2", "&Pause");
-    addItem(trayMenu_, "menuResume2", "&Resume")->setEnabled(false);
+    items_.pause.tray = addItem(trayMenu_, "menuPause2", "&Pause");
+    items_.resume.tray = addItem(trayMenu_, "menuResume2", "&Resume");
+    items_.resume.tray->setEnabled(false);
     addBreak(trayMenu_, "menuBreak8");
-    addItem(trayMenu_, "menuServers2", "&Server List...");
+    items_.servers.tray = addItem(trayMenu_, "menuServers2", "&Server List...");
     QMenu* picture = addSubMenu(trayMenu_, "menuPicture2", "&Change Picture");
-    addItem(picture, "menuPath2", "Set &Path...");
+    items_.picturePath.tray = addItem(picture, "menuPath2", "Set &Path...");
     addBreak(picture, "menuBreak6");
-    addPictureItems(picture, QStringLiteral("2"));
+    addPictureItems<&ItemPair::tray>(picture, QStringLiteral("2"), items_);
     QMenu* advanced = addSubMenu(trayMenu_, "menuAdvanced2", "Ad&vanced");
-    addItem(advanced, "menuAdvHosts2", "Change &HOSTS path...");
-    addItem(advanced, "menuKeepReplace2", "&Keep/Replace HOSTS File...");
+    items_.hostsPath.tray = addItem(advanced, "menuAdvHosts2", "Change &HOSTS path...");
+    items_.keepReplace.tray = addItem(advanced, "menuKeepReplace2", "&Keep/Replace HOSTS File...");
     addBreak(trayMenu_, "menuBreak9");
-    addItem(trayMenu_, "menuExit2", "E&xit");
+    items_.exit.tray = addItem(trayMenu_, "menuExit2", "E&xit");
 }
 
 // The window's size follows from the fixed client area plus the menu bar. The client area, not
@@ -193,8 +199,18 @@ void MainWindow::placeWindow() {
     setGeometry(QRect(client - centralWidget()->pos(), size()));
 }
 
-QAction* MainWindow::action(const QString& name) const {
-    return findChild<QAction*>(name);
+void ItemPair::setEnabled(bool enabled) const {
+    main->setEnabled(enabled);
+    if (tray != nullptr) {
+        tray->setEnabled(enabled);
+    }
+}
+
+void ItemPair::setChecked(bool checked) const {
+    main->setChecked(checked);
+    if (tray != nullptr) {
+        tray->setChecked(checked);
+    }
 }
 
 QMenu* MainWindow::trayMenu() const {

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QMainWindow>
+#include <array>
+
+#include "core/PicturePresets.h"
 
 class QAction;
 class QLineEdit;
@@ -8,16 +11,41 @@ class QMenu;
 
 namespace tessel::ui {
 
+// One command as the menu bar offers it and as the tray menu does; `tray` is null for a command
+// the tray menu lacks.
+struct ItemPair final {
+    QAction* main = nullptr;
+    QAction* tray = nullptr;
+
+    void setEnabled(bool enabled) const;
+    void setChecked(bool checked) const;
+};
+
+// Every command a menu offers.
+struct MenuItems final {
+    QAction* open = nullptr;  // the tray menu's default item
+    ItemPair floater;         // only the menu bar's item is checked
+    ItemPair resetCounter;
+    ItemPair about;
+    ItemPair exit;
+    ItemPair servers;
+    ItemPair picturePath;
+    std::array<ItemPair, kPicturePresets.size()> presets;
+    ItemPair hostsPath;
+    ItemPair keepReplace;
+    ItemPair pause;
+    ItemPair resume;
+};
+
 // frmMain's window: the counter frame, the menu bar and the hidden tray menu "SYSTEM TRAY". Every
-// menu item is a QAction whose objectName is the item's name (menuPause, menuPause2, ...).
-// Closing or minimising the window only hides it.
+// menu item is a QAction whose objectName is the item's name (menuPause, menuPause2, ...), so
+// automation finds it. Closing or minimising the window only hides it.
 class MainWindow final : public QMainWindow {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
 
-    // Any item of either menu by name; nullptr for an unknown name.
-    QAction* action(const QString& name) const;
+    const MenuItems& items() const { return items_; }
     // The items of menuSysTray, popped up by the tray icon; "Open Tessel" is its default (bold).
     QMenu* trayMenu() const;
     QLineEdit* counter() const;
@@ -33,6 +61,7 @@ private:
     void buildTrayMenu();
     void placeWindow();
 
+    MenuItems items_;
     QMenu* trayMenu_ = nullptr;
     QLineEdit* counter_ = nullptr;
     QLineEdit* hidden_ = nullptr;

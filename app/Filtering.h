@@ -1,0 +1,54 @@
+#pragma once
+
+#include "app/Counter.h"
+#include "app/Services.h"
+#include "hosts/HostsFile.h"
+#include "responder/Responder.h"
+#include "ui/MainWindow.h"
+
+namespace tessel::app {
+
+// Filtering on and off: the HOSTS file written while the ports listen, and given back on pause,
+// on exit and at every other end of the program.
+class Filtering final {
+public:
+    Filtering(const Services& services, const ui::MenuItems& items, const Settings& settings,
+              hosts::HostsFile& hosts, responder::Responder& responder, Counter& counter);
+    Filtering(const Filtering&) = delete;
+    Filtering& operator=(const Filtering&) = delete;
+
+    bool isPaused() const { return paused_; }
+
+    // With the settings read: what a killed run left is put back, then the ports listen, then
+    // the HOSTS file is written and the tray icon shows.
+    void start();
+    void pause();
+    void resume();
+    void exit();
+    // Logout, a hang-up, an interrupt or a termination request.
+    void sessionEnding();
+    // The process ends some other way (the display connection broke): only the HOSTS file is
+    // given back. Whoever calls it makes sure no message box can show.
+    void giveBackQuietly();
+    // The server list changed: unless paused (Resume writes the new list), the HOSTS file is
+    // written anew. True when it was.
+    bool rewrite();
+
+private:
+    void removeLeftovers();
+    void startListening();
+    bool makeHostsFile();
+    void giveBackHostsFile();
+    void setPausedMenus(bool paused);
+
+    const Services& services_;
+    const ui::MenuItems& items_;
+    const Settings& settings_;
+    hosts::HostsFile& hosts_;
+    responder::Responder& responder_;
+    Counter& counter_;
+    bool paused_ = false;
+    bool hostsTouched_ = false;
+};
+
+}  // namespace tessel::app

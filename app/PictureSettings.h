@@ -1,0 +1,39 @@
+#pragma once
+
+#include "app/Services.h"
+#include "core/ProgramPaths.h"
+#include "platform/FileDialog.h"
+#include "prefs/Preferences.h"
+#include "responder/Responder.h"
+#include "ui/MainWindow.h"
+
+namespace tessel::app {
+
+// The picture every blocked request is sent: the five presets and a file of the user's choice.
+class PictureSettings final {
+public:
+    PictureSettings(const Services& services, const ui::MenuItems& items,
+                    prefs::Preferences& prefs, responder::Responder& responder,
+                    Settings& settings, ProgramPaths paths);
+
+    platform::FileDialog& dialog() { return dialog_; }
+
+    // Takes the picture prefs.dat names for the reply and marks its preset, if it is one.
+    void load();
+    void choosePreset(int row);
+    void choosePicture();
+
+private:
+    void use(std::string path);
+    void mark(int row);
+
+    const Services& services_;
+    const ui::MenuItems& items_;
+    prefs::Preferences& prefs_;
+    responder::Responder& responder_;
+    Settings& settings_;
+    ProgramPaths paths_;
+    platform::FileDialog dialog_;
+};
+
+}  // namespace tessel::app

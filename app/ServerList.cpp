@@ -1,0 +1,65 @@
+#include "app/ServerList.h"
+
+#include "core/ListEditor.h"
+
+namespace tessel::app {
+
+using platform::WindowId;
+
+ServerList::ServerList(const Services& services, ui::MainWindow& window, std::string listPath,
+                       Filtering& filtering)
+    : services_(services), window_(window), listPath_(std::move(listPath)), filtering_(filtering) {}
+
+ServerList::~ServerList() {
+    delete editor_.data();
+}
+
+void ServerList::open() {
+    if (editor_ != nullptr) {
+        editor_->show();
+        editor_->raise();
+        editor_->activateWindow();
+        return;
+    }
+    services_.zorder.setTopmost(WindowId::Main, false);
+    const auto list = services_.files.readFile(listPath_);
+    if (!list.ok()) {
+        services_.box.show("Error opening badHosts.dat:\r\n" + list.status.error());
+        services_.zorder.setTopmost(WindowId::Main, true);
+        return;
+    }
+    editor_ = new ui::ServersWindow(window_.windowIcon());
+    editor_->setListText(hosts::loadForEditing(list.bytes));
+    connect(editor_, &ui::ServersWindow::okClicked, this, &ServerList::ok);
+    connect(editor_, &ui::ServersWindow::unloaded, this, [this] {
+        editor_ = nullptr;
+        services_.zorder.setTopmost(WindowId::Main, true);
+    });
+    editor_->show();
+}
+
+void ServerList::ok() {
+    const std::string typed = editor_->listText();
+    const std::string cleaned = hosts::collapseLineBreaks(typed);
+    // Refilling a box of a million lines takes a moment; skip it when nothing was collapsed.
+    if (cleaned != typed) {
+        editor_->setListText(cleaned);
+    }
+    const auto status = services_.files.writeFile(listPath_, hosts::savedList(cleaned));
+    if (!status.ok()) {
+        // The HOSTS file and the window stay as they were; the user may try again.
+        services_.box.show("Error saving badHosts.dat: " + status.error());
+        return;
+    }
+    if (filtering_.rewrite()) {
+        services_.box.show(
+            "Hosts file changed. You must restart your\r\nweb browser for "
+            "changes to take effect.");
+    }
+    // The user may have closed the window while the message was open.
+    if (editor_ != nullptr) {
+        editor_->close();
+    }
+}
+
+}  // namespace tessel::app

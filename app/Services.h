@@ -1,0 +1,34 @@
+#pragma once
+
+#include "platform/FilePicker.h"
+#include "platform/FileSystem.h"
+#include "platform/MessageBox.h"
+#include "platform/Process.h"
+#include "platform/RedirectListener.h"
+#include "platform/SingleInstance.h"
+#include "platform/Tray.h"
+#include "platform/ZOrder.h"
+
+namespace tessel::app {
+
+// Everything the program needs from the world outside it.
+struct Services final {
+    platform::MessageBox& box;
+    platform::FilePicker& picker;
+    platform::FileSystem& files;
+    platform::Process& process;
+    platform::SingleInstance& instance;
+    platform::ZOrder& zorder;
+    platform::Tray& tray;
+    platform::RedirectListener& listener;
+};
+
+// What prefs.dat says, as start-up read it and the commands changed it since. A HOSTS path chosen
+// while running is only written to prefs.dat: the path in use stays until the next start.
+struct Settings final {
+    std::string hostsPath;
+    std::string picturePath;
+    bool keepHostsFile = false;
+};
+
+}  // namespace tessel::app
