@@ -4,9 +4,8 @@
 
 namespace tessel::app {
 
-Filtering::Filtering(const Services& services, const ui::MenuItems& items,
-                     const Settings& settings, hosts::HostsFile& hosts,
-                     responder::Responder& responder, Counter& counter)
+Filtering::Filtering(const Services& services, const ui::MenuItems& items, const Settings& settings,
+                     hosts::HostsFile& hosts, responder::Responder& responder, Counter& counter)
     : services_(services),
       items_(items),
       settings_(settings),
@@ -26,11 +25,7 @@ void Filtering::start() {
 
 void Filtering::removeLeftovers() {
     services_.files.removeLeftovers(ProgramPaths{services_.process.programDirectory()}.data());
-    const std::string& hostsPath = settings_.hostsPath;
-    const auto slash = hostsPath.rfind('/');
-    if (slash != std::string::npos) {
-        services_.files.removeLeftovers(slash == 0 ? "/" : hostsPath.substr(0, slash));
-    }
+    services_.files.removeLeftovers(parentDirectory(settings_.hostsPath));
 }
 
 void Filtering::startListening() {

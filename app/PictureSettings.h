@@ -12,9 +12,8 @@ namespace tessel::app {
 // The picture every blocked request is sent: the five presets and a file of the user's choice.
 class PictureSettings final {
 public:
-    PictureSettings(const Services& services, const ui::MenuItems& items,
-                    prefs::Preferences& prefs, responder::Responder& responder,
-                    Settings& settings, ProgramPaths paths);
+    PictureSettings(const Services& services, const ui::MenuItems& items, prefs::Preferences& prefs,
+                    responder::Responder& responder, Settings& settings, ProgramPaths paths);
 
     platform::FileDialog& dialog() { return dialog_; }
 

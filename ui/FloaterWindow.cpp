@@ -2,7 +2,6 @@
 
 #include "ui/FocusHandoff.h"
 
-#include <QCloseEvent>
 #include <QEvent>
 #include <QFont>
 #include <QLineEdit>
@@ -33,9 +32,8 @@ QFont counterFont() {
 }  // namespace
 
 FloaterWindow::FloaterWindow(QWidget* parent)
-    : QWidget(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
-                          Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
-    setAttribute(Qt::WA_DeleteOnClose);
+    : UnloadingWindow(parent, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint |
+                                  Qt::WindowTitleHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Tessel"));
     setWindowIcon(trayIcon(platform::TrayPicture::Paused));
     setFixedSize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
@@ -54,26 +52,6 @@ FloaterWindow::FloaterWindow(QWidget* parent)
     counter_->setGeometry(twipsRect(180, 120, 495, 495));
     new FocusHandoff(counter_, hidden_);
     setTabOrder(hidden_, counter_);
-}
-
-FloaterWindow::~FloaterWindow() {
-    announceUnload();
-}
-
-// Closing is the end of the window even though Qt deletes it only later: the program must not
-// write to it, show it again or count it as open in the meantime.
-void FloaterWindow::closeEvent(QCloseEvent* event) {
-    QWidget::closeEvent(event);
-    if (event->isAccepted()) {
-        announceUnload();
-    }
-}
-
-void FloaterWindow::announceUnload() {
-    if (!unloadAnnounced_) {
-        unloadAnnounced_ = true;
-        emit unloaded();
-    }
 }
 
 QLineEdit* FloaterWindow::counter() const {

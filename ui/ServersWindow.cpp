@@ -1,6 +1,5 @@
 #include "ui/ServersWindow.h"
 
-#include <QCloseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QResizeEvent>
@@ -54,9 +53,8 @@ QRect pixelRect(const Rect& twips) {
 }  // namespace
 
 ServersWindow::ServersWindow(const QIcon& icon, QWidget* parent)
-    : QWidget(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                          Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
-    setAttribute(Qt::WA_DeleteOnClose);
+    : UnloadingWindow(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                  Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
     setWindowTitle(QStringLiteral("Filtered Servers"));
     setWindowIcon(icon);
 
@@ -81,10 +79,6 @@ ServersWindow::ServersWindow(const QIcon& icon, QWidget* parent)
     applyLayout();
     resize(twipsToPixels(kClientWidth), twipsToPixels(kClientHeight));
     hosts_->setFocus();
-}
-
-ServersWindow::~ServersWindow() {
-    unload();
 }
 
 void ServersWindow::setListText(const std::string& text) {
@@ -119,25 +113,10 @@ void ServersWindow::resizeEvent(QResizeEvent* event) {
     applyLayout();
 }
 
-void ServersWindow::closeEvent(QCloseEvent* event) {
-    QWidget::closeEvent(event);
-    if (event->isAccepted()) {
-        unload();
-    }
-}
-
 void ServersWindow::applyLayout() {
     hosts_->setGeometry(pixelRect(layout_.hosts));
     ok_->setGeometry(pixelRect(layout_.ok));
     cancel_->setGeometry(pixelRect(layout_.cancel));
-}
-
-void ServersWindow::unload() {
-    // Closing and destruction both end the window's life; listeners hear of it once.
-    if (!unloadedSent_) {
-        unloadedSent_ = true;
-        emit unloaded();
-    }
 }
 
 }  // namespace tessel::ui

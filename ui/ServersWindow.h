@@ -1,9 +1,9 @@
 #pragma once
 
-#include <QWidget>
 #include <string>
 
 #include "ui/EditorLayout.h"
+#include "ui/UnloadingWindow.h"
 
 class QPlainTextEdit;
 class QPushButton;
@@ -11,12 +11,11 @@ class QPushButton;
 namespace tessel::ui {
 
 // "Filtered Servers": the list as plain text, one name per line, with OK and Cancel. Sizable, with
-// the editor's resize rules applied to its outer size. Destroyed when closed (unloaded).
-class ServersWindow final : public QWidget {
+// the editor's resize rules applied to its outer size.
+class ServersWindow final : public UnloadingWindow {
     Q_OBJECT
 public:
     explicit ServersWindow(const QIcon& icon, QWidget* parent = nullptr);
-    ~ServersWindow() override;
 
     // The text in bytes, line breaks as CR LF.
     void setListText(const std::string& text);
@@ -27,21 +26,17 @@ public:
 
 signals:
     void okClicked();
-    void unloaded();
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     void applyLayout();
-    void unload();
 
     QPlainTextEdit* hosts_ = nullptr;
     QPushButton* ok_ = nullptr;
     QPushButton* cancel_ = nullptr;
     EditorLayout layout_;
-    bool unloadedSent_ = false;
 };
 
 }  // namespace tessel::ui
