@@ -1,21 +1,20 @@
 #!/usr/bin/env bash
-# The installed tree is a runnable program directory plus the desktop launcher and icon.
+# The installed tree is a runnable program directory plus the desktop launcher and icon. A fresh
+# installation starts with the first-run questions; a second install keeps the settings.
 set -euo pipefail
-build=$1
-prefix=$(mktemp -d)
+. "$(dirname "$0")/e2e/lib.sh"
+build=$(realpath "$1") prefix=$(mktemp -d)
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$build" --prefix "$prefix" >/dev/null
-for file in lib/tessel/tessel lib/tessel/data/badHosts.dat lib/tessel/data/black.gif \
-    lib/tessel/data/white.gif lib/tessel/data/gray.gif lib/tessel/data/Tessel.gif \
-    lib/tessel/data/rav.gif bin/tessel share/applications/tessel.desktop \
-    share/icons/hicolor/scalable/apps/tessel.svg; do
-    [ -e "$prefix/$file" ] || { echo "FAIL: $file not installed"; exit 1; }
+cd "$prefix"
+for file in lib/tessel/{tessel,data/{badHosts.dat,{black,white,gray,Tessel,rav}.gif}} bin/tessel \
+    share/applications/tessel.desktop share/icons/hicolor/scalable/apps/tessel.svg; do
+    [ -e "$file" ] || fail "$file not installed"
 done
-# A fresh installation starts with the first-run questions; a second install keeps the settings.
-printf '%s/lib/tessel/data/Tessel.gif\r\n/etc/hosts\r\n80\r\n80\r\nkeepHostsFile: NotSet\r\n' "$prefix" >"$prefix/expected"
-cmp "$prefix/lib/tessel/data/prefs.dat" "$prefix/expected" || { echo "FAIL: default prefs.dat"; exit 1; }
-printf 'mine\r\n' >"$prefix/lib/tessel/data/prefs.dat"
+grep -q '^Exec=tessel$' share/applications/tessel.desktop || fail "the launcher does not start tessel"
+printf '%s/lib/tessel/data/Tessel.gif\r\n/etc/hosts\r\n80\r\n80\r\nkeepHostsFile: NotSet\r\n' "$prefix" |
+    cmp - lib/tessel/data/prefs.dat || fail "default prefs.dat"
+printf 'mine\r\n' >lib/tessel/data/prefs.dat
 cmake --install "$build" --prefix "$prefix" >/dev/null
-[ "$(cat "$prefix/lib/tessel/data/prefs.dat")" = $'mine\r' ] || { echo "FAIL: settings replaced"; exit 1; }
-grep -q '^Exec=tessel$' "$prefix/share/applications/tessel.desktop"
+[ "$(cat lib/tessel/data/prefs.dat)" = $'mine\r' ] || fail "settings replaced"
 echo "PASS: install layout"

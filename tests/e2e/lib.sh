@@ -1,68 +1,96 @@
 # Shared by the end-to-end tests: each runs the real program as root inside its own network and
 # mount namespaces, so it may own port 80 and a HOSTS file of its own without touching the machine's.
 
-need_root() {
-    if [ "$(id -u)" -ne 0 ] || ! unshare --net --mount true 2>/dev/null; then
-        echo "SKIP: needs root and namespaces"
-        exit 77
-    fi
-}
-
-# A copy of the program directory in a fresh temporary directory, with the given prefs.dat lines.
-make_program() {
-    local source=$1 tmp=$2 keep=$3 picture=$4
-    cp -r "$source" "$tmp/program"
-    rm -f "$tmp/program/data/prefs.dat"
-    printf '%s\r\n/etc/hosts\r\n80\r\n80\r\nkeepHostsFile: %s\r\n' "$picture" "$keep" \
-        >"$tmp/program/data/prefs.dat"
-    printf 'ad.e2e.example\r\n\r\ntrack.e2e.example\r\n' >"$tmp/program/data/badHosts.dat"
-}
-
-# Waits until something answers on 127.0.0.1:80.
-wait_for_port() {
-    for _ in $(seq 100); do
-        if curl -s -o /dev/null --max-time 1 http://127.0.0.1/ 2>/dev/null; then
-            return 0
-        fi
-        sleep 0.1
-    done
-    echo "FAIL: nothing answers on port 80"
-    return 1
-}
-
-# The reply for a shipped GIF picture: the picture itself.
-expected_reply() {
-    printf 'HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-Length: %d\r\nPragma: max-age=0\r\nCache-Control: no-cache\r\n\r\n' "$(stat -c %s "$1")"
-    cat "$1"
-}
-
 fail() {
     echo "FAIL: $*"
     exit 1
 }
 
-# Inside the namespaces: loopback up, the test's own HOSTS file over /etc/hosts, and `art` set to
-# where screenshots go.
-enter_with_own_hosts() {
-    tmp=$1
-    art=${TESSEL_ARTIFACTS:-$tmp/artifacts}
+# Skips the test unless it runs as root where namespaces can be made and every named tool exists.
+need() {
+    [ "$(id -u)" -eq 0 ] && unshare --net --mount true 2>/dev/null || { echo "SKIP: needs root"; exit 77; }
+    for tool; do command -v "$tool" >/dev/null || { echo "SKIP: no $tool"; exit 77; }; done
+}
+
+# prefs.dat for keep mode $1 ("True", "False" or "NotSet") and picture $2 (under data/ unless absolute).
+write_prefs() {
+    local picture=$2
+    [[ $picture == /* ]] || picture=$tmp/program/data/$picture
+    printf '%s\r\n/etc/hosts\r\n80\r\n80\r\nkeepHostsFile: %s\r\n' "$picture" "$1" >"$tmp/program/data/prefs.dat"
+}
+
+# frame KEEP PICTURE HOSTS-TEXT "$@": outside, a copy of the program ($1 of the script) with those
+# prefs, two listed servers and a HOSTS file of its own (and hosts.orig, its copy); then the script
+# again in fresh namespaces. Inside: loopback up, the file bound over /etc/hosts, `tmp` and `art`
+# (where screenshots go) set, and every process in `pids` killed at the end.
+frame() {
+    if [ "${5:-}" != inside ]; then
+        tmp=$(mktemp -d)
+        trap 'rm -rf "$tmp"' EXIT
+        cp -r "$4" "$tmp/program"
+        write_prefs "$1" "$2"
+        printf 'ad.e2e.example\r\n\r\ntrack.e2e.example\r\n' >"$tmp/program/data/badHosts.dat"
+        printf "$3" >"$tmp/hosts"
+        cp "$tmp/hosts" "$tmp/hosts.orig"
+        timeout 110 unshare --net --mount "$0" "$4" inside "$tmp"
+        exit
+    fi
+    tmp=$6 art=${TESSEL_ARTIFACTS:-$6/artifacts} pids=()
     mkdir -p "$art"
+    trap 'kill -9 "${pids[@]}" 2>/dev/null || true' EXIT
     ip link set lo up
     mount --bind "$tmp/hosts" /etc/hosts
 }
 
-# A private virtual display: exports DISPLAY and sets `xvfb` to the server's pid.
+# Starts the program in the background, its output in $tmp/$1.log; sets `pid`.
+launch() {
+    "$tmp/program/tessel" >"$tmp/$1.log" 2>&1 &
+    pid=$! pids+=($!)
+}
+
+# Runs the command until it succeeds, for up to ten seconds.
+eventually() { for _ in $(seq 100); do "$@" 2>/dev/null && return; sleep 0.1; done; return 1; }
+wait_for_port() { eventually curl -s -o /dev/null --max-time 1 http://127.0.0.1/ || fail "nothing answers on port 80"; }
+# Waits for process $pid to end; fails with the message otherwise.
+gone() { eventually eval '! kill -0 "$pid"' || fail "$1"; }
+
+# SIGTERM must end the program promptly with status 0.
+terminate() {
+    kill -TERM "$pid"
+    gone "$1: still running 10 s after SIGTERM"
+    wait "$pid" || fail "$1: exit status $? after SIGTERM"
+}
+
+given_back() { cmp /etc/hosts "$tmp/hosts.orig" || fail "$1: HOSTS file not given back: $(cat -A /etc/hosts)"; }
+
+resolve() {
+    for name; do getent hosts "$name" | grep -q '^127\.0\.0\.1 ' || fail "$name does not resolve to 127.0.0.1"; done
+}
+
+# The reply from URL $1 must be the GIF picture $2 under data/, whole.
+replies() {
+    curl -s -i --max-time 5 -o "$tmp/reply" "$1" || true
+    printf 'HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-Length: %d\r\nPragma: max-age=0\r\nCache-Control: no-cache\r\n\r\n' \
+        "$(stat -c %s "$tmp/program/data/$2")" | cat - "$tmp/program/data/$2" | cmp - "$tmp/reply" ||
+        fail "reply from $1 differs: $(cat -A "$tmp/reply")"
+}
+
+# A private virtual display (exports DISPLAY, sets `xvfb`); with "tray", a tray host in its
+# top-left corner, so the first icon is at a known place.
 start_display() {
     export DISPLAY=:$((500 + RANDOM % 400))
     Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb=$!
+    xvfb=$! pids+=($!)
     for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-}
-
-# A tray host in the top-left corner of the display, so the first icon is at a known place: sets
-# `tray` to its pid.
-start_tray() {
+    [ "${1:-}" != tray ] && return
     trayer --edge top --align left --widthtype pixel --width 120 --height 24 --SetDockType false \
         --transparent false --tint 0x404040 >/dev/null 2>&1 &
-    tray=$!
+    pids+=($!)
+    sleep 1
 }
+
+# Waits for a visible window with exactly this title; prints its id.
+window_named() { timeout "${2:-10}" xdotool search --sync --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1; }
+press() { xdotool windowfocus --sync "$1" key "${@:2}" 2>/dev/null || xdotool key --window "$1" "${@:2}"; }
+open_menu() { xdotool mousemove 12 12 click 3; sleep 0.7; }
+shot() { sleep 0.7; import -window "${2:-root}" "$art/$1.png" 2>/dev/null || true; }
