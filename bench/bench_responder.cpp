@@ -134,9 +134,9 @@ struct Server final {
 bool verbose = false;
 
 LoadResult measure(Server& server, const Scenario& scenario) {
-    std::optional<tessel::bench::IdleConnections> idle;
+    std::optional<tessel::bench::SilentPeers> idle;
     if (scenario.idle > 0) {
-        idle.emplace(server.process.port(), scenario.idle);
+        idle.emplace(server.process.port(), server.reply, scenario.idle);
         if (idle->answered() != scenario.idle) {
             std::printf("  %s answered only %zu of %zu idle connections\n", server.name,
                         idle->answered(), scenario.idle);
@@ -206,10 +206,10 @@ void printRuns(const Server& baseline, const Server& ours) {
     for (std::size_t s = 0; s < kScenarios.size(); ++s) {
         const LoadResult base = median(baseline.runs[s]);
         const LoadResult mine = median(ours.runs[s]);
-        std::printf("%-16s %-9s %8.0f %8.1f %8.1f %7.2f %5zu\n", kScenarios[s].label, baseline.name,
-                    base.perSecond, base.p50Us, base.p99Us, base.serverCpuUsPerConnection,
-                    base.failures);
-        std::printf("%-16s %-9s %8.0f %8.1f %8.1f %7.2f %5zu %6.3f %6.3f %6.3f\n", "", ours.name,
+        std::printf("%-16s %-9s %8.0f %8.1f %8.1f %7.2f %5lld\n", kScenarios[s].label,
+                    baseline.name, base.perSecond, base.p50Us, base.p99Us,
+                    base.serverCpuUsPerConnection, base.failures);
+        std::printf("%-16s %-9s %8.0f %8.1f %8.1f %7.2f %5lld %6.3f %6.3f %6.3f\n", "", ours.name,
                     mine.perSecond, mine.p50Us, mine.p99Us, mine.serverCpuUsPerConnection,
                     mine.failures, pairedRatio(baseline, ours, s, &LoadResult::perSecond),
                     pairedRatio(baseline, ours, s, &LoadResult::p99Us),
