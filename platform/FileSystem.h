@@ -15,12 +15,13 @@ struct Ownership final {
     unsigned mode = 0;  // permission bits
 };
 
-// Whole files as bytes. Every write replaces the target atomically and durably (a temporary file
-// beside it, synced and renamed over it, keeping its permissions and owner), so a crash, a power
-// cut or a full disk never leaves a half-written file behind. A file that cannot be renamed over
-// (a bind mount) is rewritten in place from a synced copy of the new bytes kept beside it, which
-// removeLeftovers finishes writing when a kill cut the rewrite short. A symbolic link stays a
-// link: writes and removal go to its target.
+// Whole files as bytes. Writes are durable (synced before they return) and keep the target's owner
+// and permissions. A file that can be renamed over is replaced atomically: a temporary file beside
+// it is synced and renamed over it, so a crash, a power cut or a full disk leaves the old or the
+// new file, never a mix. A file that cannot be renamed over (a bind mount) is rewritten in place,
+// which is not atomic: a kill in the middle leaves it torn until removeLeftovers, at the next
+// start, writes it again from the synced copy of the new bytes kept beside it. A symbolic link
+// stays a link: writes and removal go to its target.
 class FileSystem {
 public:
     virtual ~FileSystem() = default;

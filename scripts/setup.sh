@@ -23,6 +23,8 @@ test_packages=(
     # screenshots, and a private session bus to talk to the icon over.
     sway grim dbus libglib2.0-bin
     iproute2 util-linux curl procps
+    # The fault tests trace the file writer's syncs, kill it at chosen calls, and lock a file.
+    strace e2fsprogs
     python3 chromium
 )
 

@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <fstream>
 #include <functional>
+#include <random>
 
 namespace tessel::platform {
 namespace {
@@ -152,19 +152,6 @@ Status writeInPlace(const std::string& path, const text::Pieces& content,
     return {};
 }
 
-// The process umask, read without changing it: umask() would set it for every thread for a moment.
-mode_t currentUmask() {
-    std::ifstream status("/proc/self/status");
-    for (std::string line; std::getline(status, line);) {
-        if (line.starts_with("Umask:")) {
-            return static_cast<mode_t>(std::strtoul(line.c_str() + 6, nullptr, 8));
-        }
-    }
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return mask;
-}
-
 // Where the bytes go: a symbolic link (/etc/hosts is one on some distributions) stays a link and
 // its target is replaced; renaming over the link itself would turn it into a plain file.
 std::string writeTarget(const std::string& path) {
@@ -176,18 +163,31 @@ std::string writeTarget(const std::string& path) {
     return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
 }
 
+// A temporary beside the target, created with 0666 as open() creates any new file, so the kernel
+// takes the umask off: a new HOSTS file is readable by every user's resolver, where mkostemp would
+// make it 0600. Its name is the prefix and six random characters, as removeLeftovers expects.
+int createTemporary(const std::string& directory, std::string& name) {
+    constexpr std::string_view kLetters =
+        "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    thread_local std::mt19937 random{std::random_device{}()};
+    std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = directory + "/" + std::string(kTemporaryPrefix);
+        for (int i = 0; i < 6; ++i) {
+            name += kLetters[pick(random)];
+        }
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;  // errno still says EEXIST
+}
+
 Status writeTemporary(int fd, const Ownership* target, const text::Pieces& content) {
-    if (target != nullptr) {
-        // Keep the target's owner and permissions; a non-root owner change may fail harmlessly.
-        if (::fchown(fd, target->owner, target->group) != 0 && errno != EPERM) {
-            return errnoStatus(errno);
-        }
-        if (::fchmod(fd, target->mode & 07777) != 0) {
-            return errnoStatus(errno);
-        }
-    } else if (::fchmod(fd, 0666 & ~currentUmask()) != 0) {
-        // mkostemp makes the file 0600; a new HOSTS file must be readable by every user's
-        // resolver, as one made by open() would be.
+    // Keep the target's owner and permissions; a non-root owner change may fail harmlessly.
+    if (target != nullptr && ((::fchown(fd, target->owner, target->group) != 0 && errno != EPERM) ||
+                              ::fchmod(fd, target->mode & 07777) != 0)) {
         return errnoStatus(errno);
     }
     if (Status status = writeAndStartWriteback(fd, content); !status.ok()) {
@@ -229,8 +229,8 @@ Status replaceFile(const std::string& path, const text::Pieces& content, const O
     }
     const Ownership kept{target.st_uid, target.st_gid, target.st_mode & 07777};
     const Ownership* ownership = wanted != nullptr ? wanted : exists ? &kept : nullptr;
-    std::string temporary = directoryOf(path) + "/" + std::string(kTemporaryPrefix) + "XXXXXX";
-    Fd fd(::mkostemp(temporary.data(), O_CLOEXEC));
+    std::string temporary;
+    Fd fd(createTemporary(directoryOf(path), temporary));
     if (fd.get() < 0) {
         // A directory we may not create in can still hold a file we may write.
         if (errno == EACCES && exists) {
@@ -363,7 +363,7 @@ void PosixFileSystem::removeLeftovers(const std::string& directory) {
             }
             ::unlinkat(::dirfd(listing), entry->d_name, 0);
         } else if (name.size() == kTemporaryPrefix.size() + 6) {
-            // Exactly the names mkostemp gave our temporaries: the prefix and six characters.
+            // Exactly the names our temporaries get: the prefix and six characters.
             ::unlinkat(::dirfd(listing), entry->d_name, 0);
         }
     }

@@ -1,40 +1,27 @@
-// Writes two large contents to one file in turn, through the program's own file writer, until it is
-// killed (or a bound of writes or seconds is reached). SigkillWriteTest kills it at random moments.
+// One write through the program's own file writer, for FaultTest to trace, kill and fail:
 //
-//     tessel_fault_writer FILE FIRST SECOND
+//     tessel_fault_writer FILE BYTES   writes the bytes of the file BYTES to FILE
+//     tessel_fault_writer FILE         removes FILE
 //
-// FIRST and SECOND hold the two contents; reading them is quicker than making them, so the writer
-// is writing soon after it starts, in a sanitizer build too.
+// The bytes go out in pieces of 4 KiB, one write() each, so a kill can land inside the data. A
+// failure is reported on the standard output with the system's description.
 
-#include <chrono>
 #include <cstdio>
 
+#include "fault/Fault.h"
 #include "platform/linux/PosixFileSystem.h"
 
 int main(int argc, char** argv) {
-    if (argc != 4) {
-        std::fprintf(stderr, "usage: tessel_fault_writer FILE FIRST SECOND\n");
-        return 2;
-    }
     tessel::platform::PosixFileSystem files;
-    const auto first = files.readFile(argv[2]);
-    const auto second = files.readFile(argv[3]);
-    if (!first.ok() || !second.ok()) {
-        std::fprintf(stderr, "cannot read the contents\n");
+    const auto read = files.readFile(argc == 3 ? argv[2] : "/dev/null");
+    if (argc < 2 || argc > 3 || !read.ok()) {
         return 2;
     }
-    const std::string& a = first.bytes;
-    const std::string& b = second.bytes;
-    // Ready: the contents are in memory and the writes begin now; the kills are timed from here.
-    std::fputc('r', stdout);
-    std::fflush(stdout);
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    for (int i = 0; i < 10'000 && std::chrono::steady_clock::now() < until; ++i) {
-        const auto status = files.writeFile(argv[1], i % 2 == 0 ? b : a);
-        if (!status.ok()) {
-            std::fprintf(stderr, "write failed: %s\n", status.error().c_str());
-            return 1;
-        }
+    const auto status = argc == 2
+                            ? files.removeFile(argv[1])
+                            : files.writePieces(argv[1], tessel::fault::inPieces(read.bytes, 4096));
+    if (!status.ok()) {
+        std::puts(status.error().c_str());
     }
-    return 0;
+    return status.ok() ? 0 : 1;
 }
