@@ -1,5 +1,7 @@
 #include "platform/linux/PosixFileSystem.h"
 
+#include "core/ProgramPaths.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -99,14 +101,6 @@ Status writeAndStartWriteback(int fd, const text::Pieces& content) {
     });
 }
 
-std::string directoryOf(const std::string& path) {
-    const auto slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 // A rename or an unlink lasts through a power cut only once its directory is synced.
 Status syncDirectory(const std::string& directory) {
     Fd fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -204,7 +198,7 @@ Status writeTemporary(int fd, const Ownership* target, const text::Pieces& conte
 // synced, so a kill in the middle never costs a byte: removeLeftovers writes it again.
 Status rewriteFromRedo(const std::string& temporary, const std::string& path,
                        const text::Pieces& content, const Ownership* ownership) {
-    const std::string directory = directoryOf(path);
+    const std::string directory = parentDirectory(path);
     const std::string redo =
         directory + "/" + std::string(kRedoPrefix) + path.substr(path.rfind('/') + 1);
     if (::rename(temporary.c_str(), redo.c_str()) != 0) {
@@ -230,7 +224,7 @@ Status replaceFile(const std::string& path, const text::Pieces& content, const O
     const Ownership kept{target.st_uid, target.st_gid, target.st_mode & 07777};
     const Ownership* ownership = wanted != nullptr ? wanted : exists ? &kept : nullptr;
     std::string temporary;
-    Fd fd(createTemporary(directoryOf(path), temporary));
+    Fd fd(createTemporary(parentDirectory(path), temporary));
     if (fd.get() < 0) {
         // A directory we may not create in can still hold a file we may write.
         if (errno == EACCES && exists) {
@@ -247,7 +241,7 @@ Status replaceFile(const std::string& path, const text::Pieces& content, const O
         return status;
     }
     if (::rename(temporary.c_str(), path.c_str()) == 0) {
-        return syncDirectory(directoryOf(path));
+        return syncDirectory(parentDirectory(path));
     }
     const int renameError = errno;
     if (renameError == EBUSY || renameError == EXDEV) {
@@ -375,7 +369,7 @@ Status PosixFileSystem::removeFile(const std::string& path) {
     if (::unlink(target.c_str()) != 0) {
         return errnoStatus(errno);
     }
-    return syncDirectory(directoryOf(target));
+    return syncDirectory(parentDirectory(target));
 }
 
 bool PosixFileSystem::fileExists(const std::string& path) {
