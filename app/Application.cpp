@@ -1,12 +1,17 @@
 #include "app/Application.h"
 
 #include <QApplication>
+#include <cerrno>
+#include <memory>
+#include <variant>
 
 #include "app/MainForm.h"
 #include "app/SessionEnd.h"
 #include "platform/linux/AbstractSocketInstance.h"
 #include "platform/linux/EpollListener.h"
+#include "platform/linux/HelperProcess.h"
 #include "platform/linux/PosixFileSystem.h"
+#include "platform/linux/Privileges.h"
 #include "platform/linux/SignalBridge.h"
 #include "platform/qt/QtFilePicker.h"
 #include "platform/qt/QtMessageBox.h"
@@ -16,6 +21,45 @@
 #include "ui/Pictures.h"
 
 namespace tessel::app {
+namespace {
+
+// The listening sockets come from the helper, which may bind the low ports.
+void listenThrough(platform::HelperLink& helper, platform::EpollListener& listener,
+                   platform::Process& process) {
+    listener.takeSocketsFrom([&helper, &process](std::uint16_t port) {
+        int socket = -1;
+        const auto reply = helper.call(helper::Request::listen(port), &socket);
+        if (reply.ends) {
+            process.endProgram();  // the helper is gone: nothing can be given back through it
+        }
+        std::variant<int, platform::ListenError> result = socket;
+        if (!reply.ok || socket < 0) {
+            result = platform::ListenError{
+                reply.number == EADDRINUSE ? platform::kAddressInUseNumber : reply.number,
+                reply.text};
+        }
+        return result;
+    });
+}
+
+// Without rights of its own the program runs only through its helper; a user who may not run
+// that is told how to get the rights.
+std::unique_ptr<platform::HelperProcess> startHelper(platform::MessageBox& box,
+                                                     platform::Process& process) {
+    std::string error;
+    auto helper = platform::HelperProcess::start(process.paths().helper(), error);
+    if (!helper) {
+        box.show("Tessel may not open port 80 or write " + std::string(kSystemHostsPath) +
+                 " as this user, and tessel-helper cannot run: " + error +
+                 ".\r\nAs root, run scripts/grant.sh " + process.programDirectory() +
+                 " once, then add this user to the group tessel (usermod -aG tessel " +
+                 platform::userName() + ") and log in again.\r\nExiting Tessel.");
+        process.endProgram();
+    }
+    return helper;
+}
+
+}  // namespace
 
 int run(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -26,8 +70,14 @@ int run(int argc, char** argv) {
     platform::QtFilePicker picker;
     platform::PosixFileSystem files;
     platform::QtProcess process;
+    process.useUserFiles(platform::userFilesFor(process.programDirectory()));
     platform::AbstractSocketInstance instance("tessel-single-instance");
     platform::EpollListener listener;
+    std::unique_ptr<platform::HelperProcess> helper;
+    if (!platform::mayFilterAlone()) {
+        helper = startHelper(box, process);
+        listenThrough(*helper, listener, process);
+    }
     auto window = std::make_unique<ui::MainWindow>();
     platform::QtTray tray(ui::trayIcon(platform::TrayPicture::Running),
                           ui::trayIcon(platform::TrayPicture::Paused), window->trayMenu());
@@ -35,7 +85,7 @@ int run(int argc, char** argv) {
     zorder.bind(platform::WindowId::Main, window.get());
 
     MainForm form({box, picker, files, process, instance, zorder, tray, listener},
-                  std::move(window));
+                  std::move(window), {}, helper.get());
     zorder.resolve = [&form](platform::WindowId id) -> QWidget* {
         return id == platform::WindowId::Floater ? form.floater() : nullptr;
     };

@@ -5,7 +5,7 @@
 namespace tessel::app {
 
 Filtering::Filtering(const Services& services, const ui::MenuItems& items, const Settings& settings,
-                     hosts::HostsFile& hosts, responder::Responder& responder, Counter& counter)
+                     hosts::HostsWriter& hosts, responder::Responder& responder, Counter& counter)
     : services_(services),
       items_(items),
       settings_(settings),
@@ -24,7 +24,7 @@ void Filtering::start() {
 }
 
 void Filtering::removeLeftovers() {
-    services_.files.removeLeftovers(ProgramPaths{services_.process.programDirectory()}.data());
+    services_.files.removeLeftovers(services_.process.paths().files());
     services_.files.removeLeftovers(parentDirectory(settings_.hostsPath));
 }
 

@@ -2,7 +2,7 @@
 
 #include "app/Counter.h"
 #include "app/Services.h"
-#include "hosts/HostsFile.h"
+#include "hosts/HostsWriter.h"
 #include "responder/Responder.h"
 #include "ui/MainWindow.h"
 
@@ -13,7 +13,7 @@ namespace tessel::app {
 class Filtering final {
 public:
     Filtering(const Services& services, const ui::MenuItems& items, const Settings& settings,
-              hosts::HostsFile& hosts, responder::Responder& responder, Counter& counter);
+              hosts::HostsWriter& hosts, responder::Responder& responder, Counter& counter);
     Filtering(const Filtering&) = delete;
     Filtering& operator=(const Filtering&) = delete;
 
@@ -44,7 +44,7 @@ private:
     const Services& services_;
     const ui::MenuItems& items_;
     const Settings& settings_;
-    hosts::HostsFile& hosts_;
+    hosts::HostsWriter& hosts_;
     responder::Responder& responder_;
     Counter& counter_;
     bool paused_ = false;

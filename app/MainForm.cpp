@@ -9,18 +9,25 @@ namespace tessel::app {
 using platform::WindowId;
 
 MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
-                   responder::Ports ports)
+                   responder::Ports ports, platform::HelperLink* helper)
     : services_(services),
       window_(std::move(window)),
-      paths_{services.process.programDirectory()},
+      paths_(services.process.paths()),
       prefs_(services.box, services.files, services.process, [this] { services_.tray.remove(); }),
       hosts_(services.box, services.files, services.process,
              [this] { prefs_.recreatePrefsFile(paths_.prefs()); }),
+      viaHelper_(helper == nullptr
+                     ? nullptr
+                     : std::make_unique<hosts::HelperHostsFile>(
+                           services.box, services.files, services.process, *helper, hosts_,
+                           [this] { prefs_.recreatePrefsFile(paths_.prefs()); })),
       responder_(services.listener, services.box, services.files, ports,
                  [this] { counter_.onBlocked(); }),
       hostsDialog_(services.picker),
       counter_(services_, *window_),
-      filtering_(services_, window_->items(), settings_, hosts_, responder_, counter_),
+      filtering_(services_, window_->items(), settings_,
+                 viaHelper_ ? static_cast<hosts::HostsWriter&>(*viaHelper_) : hosts_, responder_,
+                 counter_),
       firstRun_(services_, prefs_, hostsDialog_, paths_),
       pictures_(services_, window_->items(), prefs_, responder_, settings_, paths_),
       hostsSettings_(services_, prefs_, settings_, hostsDialog_, paths_.prefs()),

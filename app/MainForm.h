@@ -14,8 +14,10 @@
 #include "app/ServerList.h"
 #include "app/Services.h"
 #include "core/ProgramPaths.h"
+#include "hosts/HelperHostsFile.h"
 #include "hosts/HostsFile.h"
 #include "platform/FileDialog.h"
+#include "platform/HelperLink.h"
 #include "prefs/Preferences.h"
 #include "responder/Responder.h"
 #include "ui/AboutBox.h"
@@ -32,8 +34,9 @@ namespace tessel::app {
 class MainForm final : public QObject {
     Q_OBJECT
 public:
-    MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
-             responder::Ports ports = {});
+    // With a helper, /etc/hosts is written through it.
+    MainForm(Services services, std::unique_ptr<ui::MainWindow> window, responder::Ports ports = {},
+             platform::HelperLink* helper = nullptr);
     ~MainForm() override;
     Q_DISABLE_COPY_MOVE(MainForm)
 
@@ -69,6 +72,7 @@ private:
     Settings settings_;
     prefs::Preferences prefs_;
     hosts::HostsFile hosts_;
+    std::unique_ptr<hosts::HelperHostsFile> viaHelper_;
     responder::Responder responder_;
     platform::FileDialog hostsDialog_;
     Counter counter_;

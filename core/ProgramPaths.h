@@ -7,6 +7,12 @@ namespace tessel {
 // The HOSTS file a fresh installation filters, and the one the program's privileges are for.
 inline constexpr const char* kSystemHostsPath = "/etc/hosts";
 
+// The helper's kept copy of /etc/hosts in replace mode: root's own file (mode 0600) beside it, in
+// the one directory the helper writes anyway, so it needs no directory of its own, lasts through a
+// reboot, and cannot be changed by the user to have the helper write other bytes back. Its name is
+// none of the writer's temporaries, which a start clears away.
+inline constexpr const char* kHelperSavedHostsPath = "/etc/.hosts-before-tessel";
+
 // The directory a file lies in: "/" for a file at the root, "." for a bare name.
 inline std::string parentDirectory(const std::string& path) {
     const auto slash = path.rfind('/');
@@ -16,16 +22,27 @@ inline std::string parentDirectory(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Every file the program keeps lives in data/ beside the program itself.
+// The user's own directory for the program's files where its data/ is not theirs to write:
+// $XDG_CONFIG_HOME/tessel, or ~/.config/tessel when that is unset or not absolute.
+inline std::string userConfigDirectory(const std::string& xdgConfigHome, const std::string& home) {
+    return (xdgConfigHome.starts_with('/') ? xdgConfigHome : home + "/.config") + "/tessel";
+}
+
+// The shipped files live in data/ beside the program; the files the program writes live there
+// too unless `userFiles` names the user's own directory for them.
 struct ProgramPaths final {
     std::string directory;
+    std::string userFiles = {};
 
     std::string data() const { return directory + "/data"; }
-    std::string prefs() const { return data() + "/prefs.dat"; }
-    std::string list() const { return data() + "/badHosts.dat"; }
+    std::string files() const { return userFiles.empty() ? data() : userFiles; }
+    std::string prefs() const { return files() + "/prefs.dat"; }
+    std::string list() const { return files() + "/badHosts.dat"; }
     // The HOSTS file as it was before replace mode wrote over it.
-    std::string savedHosts() const { return data() + "/hosts-before-tessel.dat"; }
+    std::string savedHosts() const { return files() + "/hosts-before-tessel.dat"; }
     std::string defaultPicture() const { return data() + "/Tessel.gif"; }
+    // The child that holds the rights to the low ports and /etc/hosts.
+    std::string helper() const { return directory + "/tessel-helper"; }
 };
 
 }  // namespace tessel

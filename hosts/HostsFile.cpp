@@ -13,11 +13,14 @@ HostsFile::HostsFile(platform::MessageBox& box, platform::FileSystem& files,
       recreatePrefsFile_(std::move(recreatePrefsFile)) {}
 
 std::string HostsFile::listPath() const {
-    return ProgramPaths{process_.programDirectory()}.list();
+    return process_.paths().list();
 }
 
 std::string HostsFile::savedPath() const {
-    return ProgramPaths{process_.programDirectory()}.savedHosts();
+    if (!savedPath_.empty()) {
+        return savedPath_;
+    }
+    return process_.paths().savedHosts();
 }
 
 bool HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
@@ -26,8 +29,12 @@ bool HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
         box_.show("Error opening badHosts.dat: " + list.status.error());
         return false;
     }
+    return writeList(hostsPath, keep, list.bytes);
+}
+
+bool HostsFile::writeList(const std::string& hostsPath, bool keep, const std::string& list) {
     if (!keep) {
-        return writeReplaceMode(hostsPath, list.bytes);
+        return writeReplaceMode(hostsPath, list);
     }
     // The append is made as a whole new file (the old bytes plus the block), never in place.
     auto current = files_.readFile(hostsPath);
@@ -36,7 +43,7 @@ bool HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
         status = {};  // a missing file is created
     }
     if (status.ok()) {
-        status = files_.writePieces(hostsPath, keepModePieces(current.bytes, list.bytes));
+        status = files_.writePieces(hostsPath, keepModePieces(current.bytes, list));
     }
     if (!status.ok()) {
         box_.show("Error appending to your existing HOSTS file: " + status.error() +

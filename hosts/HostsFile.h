@@ -3,8 +3,10 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 
 #include "core/SavedHosts.h"
+#include "hosts/HostsWriter.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
@@ -15,7 +17,7 @@ namespace tessel::hosts {
 // mode are the caller's members, read at each call. Before replace mode first writes a file, the
 // file as it was is kept beside the server list until it is given back, so a kill in between
 // still leaves it to the next start.
-class HostsFile final {
+class HostsFile final : public HostsWriter {
 public:
     HostsFile(platform::MessageBox& box, platform::FileSystem& files, platform::Process& process,
               std::function<void()> recreatePrefsFile);
@@ -24,17 +26,17 @@ public:
 
     std::string listPath() const;
     std::string savedPath() const;
+    // The kept copy lives here instead of beside the server list.
+    void keepSavedCopyAt(std::string path) { savedPath_ = std::move(path); }
 
-    // Points every listed server at the local machine, replacing or appending as `keep` says;
-    // false when the file was left as it was.
-    bool makeHostsFile(const std::string& hostsPath, bool keep);
-    // Gives the machine back the file as it was before it was written: the kept copy in replace
-    // mode, the user's own lines in keep mode. It follows the mode the file was written in, and
-    // never touches a file in replace mode that was not written. A failure ends the program, so
-    // a return means success.
-    void giveBackHostsFile(const std::string& hostsPath, bool keep);
-    // Puts the kept copy back, as after a run killed while filtering; false when there is none.
-    bool giveBackLeftCopy();
+    bool makeHostsFile(const std::string& hostsPath, bool keep) override;
+    // The same with the list's bytes given rather than read from badHosts.dat.
+    bool writeList(const std::string& hostsPath, bool keep, const std::string& list);
+    // Gives back the kept copy in replace mode, the user's own lines in keep mode. It follows
+    // the mode the file was written in, and never touches a file in replace mode that was not
+    // written.
+    void giveBackHostsFile(const std::string& hostsPath, bool keep) override;
+    bool giveBackLeftCopy() override;
 
 private:
     enum class Written { Nothing, Keep, Replace };
@@ -51,6 +53,7 @@ private:
     platform::Process& process_;
     std::function<void()> recreatePrefsFile_;
     Written written_ = Written::Nothing;
+    std::string savedPath_;
 };
 
 }  // namespace tessel::hosts

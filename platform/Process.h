@@ -4,6 +4,8 @@
 #include <functional>
 #include <string>
 
+#include "core/ProgramPaths.h"
+
 namespace tessel::platform {
 
 // The running program: where it lives, its event loop, and its end.
@@ -12,6 +14,9 @@ public:
     virtual ~Process() = default;
     // The directory of the executable, without a trailing separator.
     virtual std::string programDirectory() const = 0;
+    // Where the files the program writes live, when not in data/ beside it; empty otherwise.
+    virtual std::string userFiles() const { return {}; }
+    ProgramPaths paths() const { return {programDirectory(), userFiles()}; }
     // This machine's name, as the system reports it.
     virtual std::string hostName() const = 0;
     // Lets the window events that are waiting run (waiting for one if none is), then returns.

@@ -14,14 +14,16 @@ if [ -z "${DISPLAY:-}" ]; then
     echo "No display: Tessel runs on the virtual display $DISPLAY (Xvfb) with a tray host."
 fi
 
-# Port 80 and the HOSTS file belong to root. Through sudo Tessel still needs the user's session: the
-# display and its key, and the session manager and its key, so that logging out ends it properly.
-# sudo gives root's home, so keys kept in the user's home are named explicitly. Tessel stays on X
-# (XWayland under Wayland), where it can still give the HOSTS file back if the display goes away.
-sudo=""
-if [ "$(id -u)" -ne 0 ]; then
-    [ -n "${XAUTHORITY:-}" ] || [ ! -f "$HOME/.Xauthority" ] || export XAUTHORITY="$HOME/.Xauthority"
-    [ -n "${ICEAUTHORITY:-}" ] || [ ! -f "$HOME/.ICEauthority" ] || export ICEAUTHORITY="$HOME/.ICEauthority"
-    sudo="sudo --preserve-env=DISPLAY,XAUTHORITY,SESSION_MANAGER,ICEAUTHORITY"
+# Tessel runs as you. Only tessel-helper holds rights (ports 80 and 443, /etc/hosts), given once by
+# grant.sh as root; it runs only for the group tessel, which you join. Root is asked for only then.
+program=$root/build/program
+if [ "$(id -u)" -ne 0 ] && ! getcap "$program/tessel-helper" 2>/dev/null | grep -q cap_net_bind_service; then
+    echo "Asking for root once, to give tessel-helper its rights and add $USER to the group tessel (scripts/grant.sh)."
+    sudo "$root/scripts/grant.sh" "$program"
+    sudo usermod -aG tessel "$USER"
 fi
-exec $sudo "$root/build/program/tessel"
+if [ "$(id -u)" -ne 0 ] && ! id -nG | grep -qw tessel; then
+    # A group joined just now counts from the next login; until then sg runs Tessel in it.
+    exec sg tessel -c "$(printf '%q' "$program/tessel")"
+fi
+exec "$program/tessel"

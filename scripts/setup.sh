@@ -11,6 +11,8 @@ run_packages=(
     xvfb trayer x11-utils imagemagick
     # Runs natively on Wayland desktops too.
     qt6-wayland
+    # setcap, with which grant.sh gives tessel-helper its rights.
+    libcap2-bin
 )
 # GoogleTest, the sanitizer and fuzzing tool chain, the formatter, and what the end-to-end and
 # desktop tests drive the program with.
@@ -22,7 +24,7 @@ test_packages=(
     # The Wayland desktop test: a headless compositor whose bar hosts StatusNotifierItems, its
     # screenshots, and a private session bus to talk to the icon over.
     sway grim dbus libglib2.0-bin
-    iproute2 util-linux curl procps
+    iproute2 util-linux curl procps passwd
     # The fault tests trace the file writer's syncs, kill it at chosen calls, and lock a file.
     strace e2fsprogs
     python3 chromium

@@ -1,6 +1,7 @@
 #include "platform/linux/EpollListener.h"
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/epoll.h>
@@ -146,9 +147,10 @@ std::optional<ListenError> EpollListener::listenCountOnly(std::uint16_t port) {
     return open(kCountOnly, port);
 }
 
-std::optional<ListenError> EpollListener::open(Door door, std::uint16_t port) {
-    if (auto error = ensureEventSet()) {
-        return error;
+std::variant<int, ListenError> EpollListener::bound(std::uint16_t port) const {
+    // Only the low ports need rights this process may lack.
+    if (source_ && port != 0 && port < 1024) {
+        return source_(port);
     }
     const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
     if (fd < 0) {
@@ -159,12 +161,31 @@ std::optional<ListenError> EpollListener::open(Door door, std::uint16_t port) {
     address.sin_family = AF_INET;
     address.sin_port = htons(port);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    const std::uint32_t generation = nextGeneration();
-    // Accepting stays stopped for a new socket too while descriptors are short.
     if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
         ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, SOMAXCONN) != 0 ||
+        ::listen(fd, SOMAXCONN) != 0) {
+        const int number = errno;
+        ::close(fd);
+        return errorFrom(number);
+    }
+    return fd;
+}
+
+std::optional<ListenError> EpollListener::open(Door door, std::uint16_t port) {
+    if (auto error = ensureEventSet()) {
+        return error;
+    }
+    auto socket = bound(port);
+    if (const auto* error = std::get_if<ListenError>(&socket)) {
+        return *error;
+    }
+    const int fd = std::get<int>(socket);
+    sockaddr_in address{};
+    socklen_t length = sizeof address;
+    const std::uint32_t generation = nextGeneration();
+    // A socket from elsewhere is made nonblocking here; accepting stays stopped for a new socket
+    // too while descriptors are short.
+    if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK) != 0 ||
         ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
         !setInterest(epoll_, EPOLL_CTL_ADD, fd, paused_ ? 0U : EPOLLIN, tagOf(fd, generation))) {
         const int number = errno;

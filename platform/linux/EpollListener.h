@@ -3,8 +3,10 @@
 #include <array>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
+#include <variant>
 #include <vector>
 
 #include <QObject>
@@ -29,6 +31,12 @@ public:
     explicit EpollListener(Limits limits, QObject* parent = nullptr);
     explicit EpollListener(QObject* parent = nullptr) : EpollListener(Limits{}, parent) {}
     ~EpollListener() override;
+
+    // Where listening sockets come from when this process may not bind the port itself: a
+    // socket already listening on 127.0.0.1 at that port, or why there is none.
+    using Source = std::function<std::variant<int, ListenError>(std::uint16_t port)>;
+    // Every later listen() on a port below 1024 adopts the source's socket instead of binding one.
+    void takeSocketsFrom(Source source) { source_ = std::move(source); }
 
     void setEvents(Events events) override;
     std::optional<ListenError> listen(std::uint16_t port) override;
@@ -56,6 +64,7 @@ private:
     void onReady();
     void dispatch(std::uint64_t tag, std::uint32_t ready);
     std::optional<ListenError> open(Door door, std::uint16_t port);
+    std::variant<int, ListenError> bound(std::uint16_t port) const;
     void shut(Door door);
     void acceptPending(Door door);
     void admit(int fd, Door door);
@@ -76,6 +85,7 @@ private:
 
     Limits limits_;
     Events events_;
+    Source source_;
     int epoll_ = -1;
     std::array<Socket, 2> doors_{};
     int timer_ = -1;

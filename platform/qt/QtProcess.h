@@ -1,6 +1,8 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <utility>
 
 #include "platform/Process.h"
 
@@ -13,6 +15,8 @@ public:
     QtProcess();
     ~QtProcess() override;
     std::string programDirectory() const override;
+    std::string userFiles() const override { return userFiles_; }
+    void useUserFiles(std::string directory) { userFiles_ = std::move(directory); }
     std::string hostName() const override;
     void processEvents() override;
     void repeat(std::chrono::milliseconds interval, std::function<bool()> tick) override;
@@ -21,6 +25,7 @@ public:
 private:
     std::unique_ptr<QTimer> timer_;
     std::function<bool()> tick_;
+    std::string userFiles_;
 };
 
 }  // namespace tessel::platform

@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// The messages between `tessel`, run as the desktop user, and `tessel-helper`, which holds the
+// only privileges: opening the low ports and writing /etc/hosts. Each message is a frame: its
+// body's length (four bytes, most significant first), then the body, whose first byte says what
+// it is. Everything is bounded and checked, because the helper must treat whatever arrives as
+// hostile: no message can make it write anything but a HOSTS file of checked host names.
+namespace tessel::helper {
+
+inline constexpr std::uint16_t kVersion = 1;
+inline constexpr std::size_t kFrameHeaderSize = 4;
+inline constexpr std::size_t kMaxBodySize = std::size_t{64} << 20;
+inline constexpr std::size_t kMaxNames = std::size_t{1} << 20;
+inline constexpr std::size_t kMaxNameLength = 253;  // the longest name DNS allows
+inline constexpr std::size_t kMaxTextLength = 4096;
+// The only ports the helper opens: the replying one and the count-only one.
+inline constexpr std::uint16_t kHttpPort = 80;
+inline constexpr std::uint16_t kHttpsPort = 443;
+
+enum class Kind : std::uint8_t {
+    Hello = 1,  // the version; the helper first gives back what a killed run left
+    Listen,     // a socket listening on 127.0.0.1:port, handed over with the reply
+    Write,      // /etc/hosts pointing the names at this machine, kept or replaced
+    GiveBack,   // /etc/hosts as it was before
+};
+
+struct Request final {
+    Kind kind = Kind::Hello;
+    std::uint16_t version = kVersion;  // Hello
+    std::uint16_t port = 0;            // Listen
+    bool keep = false;                 // Write, GiveBack: keep mode rather than replace mode
+    std::vector<std::string> names;    // Write
+
+    static Request hello() { return {Kind::Hello, kVersion, 0, false, {}}; }
+    static Request listen(std::uint16_t port) { return {Kind::Listen, kVersion, port, false, {}}; }
+    static Request write(bool keep, std::vector<std::string> names) {
+        return {Kind::Write, kVersion, 0, keep, std::move(names)};
+    }
+    static Request giveBack(bool keep) { return {Kind::GiveBack, kVersion, 0, keep, {}}; }
+
+    bool operator==(const Request&) const = default;
+};
+
+struct Reply final {
+    bool ok = true;
+    // A failure's message, shown by `tessel` as it is.
+    bool asks = false;        // the message is a yes-or-no question: whether to recreate prefs.dat
+    bool ends = false;        // the program ends after the message
+    std::int32_t number = 0;  // the system's error number of a failed Listen
+    std::string text;
+
+    bool operator==(const Reply&) const = default;
+};
+
+// A name made only of letters, digits, '-', '_' and '.', of 1 to kMaxNameLength bytes.
+bool isHostName(std::string_view name);
+
+// The frame around a body.
+std::string frame(std::string_view body);
+// The body length a frame header announces; nothing when it is no header or out of bounds.
+std::optional<std::size_t> bodySize(std::string_view header);
+
+// The bodies. Encoding trusts its input; parsing trusts nothing and gives nothing for a body
+// that is malformed, truncated, oversized, has bytes left over or holds a name that is not a
+// host name, with the reason in `why`.
+std::string encode(const Request& request);
+std::string encode(const Reply& reply);
+std::optional<Request> parseRequest(std::string_view body, std::string* why = nullptr);
+std::optional<Reply> parseReply(std::string_view body, std::string* why = nullptr);
+
+// The order the helper accepts requests in: one Hello of this version first, then any others.
+class Session final {
+public:
+    // Nothing when the request may come now; otherwise why it may not.
+    std::optional<std::string> admit(const Request& request);
+
+private:
+    bool greeted_ = false;
+};
+
+}  // namespace tessel::helper

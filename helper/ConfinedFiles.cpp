@@ -1,0 +1,77 @@
+#include "helper/ConfinedFiles.h"
+
+#include <cerrno>
+#include <cstring>
+#include <utility>
+
+#include "core/ProgramPaths.h"
+
+namespace tessel::helper {
+namespace {
+
+constexpr platform::Ownership kRootOnly{0, 0, 0600};
+
+platform::Status refused() {
+    return platform::Status::failure(std::strerror(EPERM));
+}
+
+}  // namespace
+
+ConfinedFiles::ConfinedFiles(platform::FileSystem& files, std::string hostsPath,
+                             std::string savedPath)
+    : files_(files), hostsPath_(std::move(hostsPath)), savedPath_(std::move(savedPath)) {}
+
+bool ConfinedFiles::allowed(const std::string& path) const {
+    return path == hostsPath_ || path == savedPath_;
+}
+
+platform::ReadResult ConfinedFiles::readFile(const std::string& path) {
+    if (!allowed(path)) {
+        return {refused(), {}, false};
+    }
+    if (path == savedPath_) {
+        const auto owner = files_.ownership(path);
+        if (owner && (owner->owner != kRootOnly.owner || (owner->mode & 0077) != 0)) {
+            return {platform::Status::failure("not root's own file"), {}, true};
+        }
+    }
+    return files_.readFile(path);
+}
+
+platform::Status ConfinedFiles::writeFile(const std::string& path, std::string_view bytes) {
+    if (path == savedPath_) {
+        return files_.writeFile(path, bytes, kRootOnly);
+    }
+    return allowed(path) ? files_.writeFile(path, bytes) : refused();
+}
+
+platform::Status ConfinedFiles::writeFile(const std::string& path, std::string_view bytes,
+                                          const platform::Ownership& ownership) {
+    return path == hostsPath_ ? files_.writeFile(path, bytes, ownership) : writeFile(path, bytes);
+}
+
+platform::Status ConfinedFiles::writePieces(const std::string& path, const text::Pieces& content) {
+    return path == hostsPath_ ? files_.writePieces(path, content)
+                              : writeFile(path, content.whole());
+}
+
+std::optional<platform::Ownership> ConfinedFiles::ownership(const std::string& path) {
+    return allowed(path) ? files_.ownership(path) : std::nullopt;
+}
+
+platform::Status ConfinedFiles::removeFile(const std::string& path) {
+    return allowed(path) ? files_.removeFile(path) : refused();
+}
+
+bool ConfinedFiles::fileExists(const std::string& path) {
+    return allowed(path) && files_.fileExists(path);
+}
+
+// Only the temporaries and in-place rewrites of the HOSTS file's own directory.
+void ConfinedFiles::removeLeftovers(const std::string& directory) {
+    if (directory == parentDirectory(hostsPath_)) {
+        files_.removeLeftovers(directory);
+    }
+}
+
+}  // namespace tessel::helper

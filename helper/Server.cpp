@@ -1,0 +1,162 @@
+#include "helper/Server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+#include "core/ProgramPaths.h"
+#include "platform/linux/Frames.h"
+
+namespace tessel::helper {
+namespace {
+
+Reply failure(std::string text, bool ends = false) {
+    return Reply{false, false, ends, 0, std::move(text)};
+}
+
+// A listening socket on 127.0.0.1 only, as `tessel` would open itself with the right to.
+int listenOn(std::uint16_t port, int& error) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
+    const int on = 1;
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
+        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(fd, SOMAXCONN) != 0) {
+        error = errno;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// The checked names as badHosts.dat's lines: nothing but host-name characters reaches the file.
+std::string listOf(const std::vector<std::string>& names) {
+    std::string list;
+    for (const auto& name : names) {
+        list.append(name).append("\r\n");
+    }
+    return list;
+}
+
+}  // namespace
+
+platform::Answer Server::Messages::show(const std::string& prompt, platform::Buttons buttons,
+                                        platform::Icon, const std::string&) {
+    text = prompt;
+    asks = buttons == platform::Buttons::YesNo;
+    // The question is put to the user by `tessel`, which acts on the answer itself.
+    return asks ? platform::Answer::No : platform::Answer::Ok;
+}
+
+std::string Server::Requests::hostName() const {
+    char name[HOST_NAME_MAX + 1] = {};
+    return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+}
+
+void Server::Requests::endProgram() {
+    throw Ended{};
+}
+
+Server::Server(int socket, platform::FileSystem& files)
+    : socket_(socket),
+      files_(files, kSystemHostsPath, kHelperSavedHostsPath),
+      hosts_(messages_, files_, requests_, {}) {
+    hosts_.keepSavedCopyAt(kHelperSavedHostsPath);
+}
+
+void Server::serve() {
+    while (const auto body = platform::receiveFrame(socket_)) {
+        if (!answer(*body)) {
+            break;
+        }
+    }
+    giveBack();
+}
+
+// False after a message that is refused: what sent it is not to be trusted with more.
+bool Server::answer(const std::string& body) {
+    std::string why;
+    auto request = parseRequest(body, &why);
+    if (request) {
+        if (auto refusal = session_.admit(*request)) {
+            why = *refusal;
+            request.reset();
+        }
+    }
+    if (!request) {
+        (void)platform::sendFrame(socket_, encode(failure("tessel-helper refused " + why, true)));
+        return false;
+    }
+    int socket = -1;
+    const Reply reply = handle(*request, socket);
+    const bool sent = platform::sendFrame(socket_, encode(reply), socket);
+    if (socket >= 0) {
+        ::close(socket);  // `tessel` holds its own copy now
+    }
+    return sent;
+}
+
+Reply Server::handle(const Request& request, int& socket) {
+    if (request.kind != Kind::Listen) {
+        return hostsRequest(request);
+    }
+    int error = 0;
+    socket = listenOn(request.port, error);
+    if (socket < 0) {
+        Reply reply = failure(std::strerror(error));
+        reply.number = error;
+        return reply;
+    }
+    return {};
+}
+
+// HostsFile's own rules and messages, with the failure it would show sent back instead.
+Reply Server::hostsRequest(const Request& request) {
+    messages_ = {};
+    bool done = true;
+    try {
+        if (request.kind == Kind::Hello) {
+            files_.removeLeftovers(parentDirectory(kSystemHostsPath));
+            hosts_.giveBackLeftCopy();
+        } else if (request.kind == Kind::Write) {
+            done = hosts_.writeList(kSystemHostsPath, request.keep, listOf(request.names));
+            writtenKeep_ = request.keep;
+        } else {
+            hosts_.giveBackHostsFile(kSystemHostsPath, request.keep);
+            writtenKeep_.reset();
+        }
+    } catch (const Ended&) {
+        return failure(messages_.text, true);
+    }
+    if (!done) {
+        Reply reply = failure(messages_.text);
+        reply.asks = messages_.asks;
+        return reply;
+    }
+    return {};
+}
+
+void Server::giveBack() {
+    if (!writtenKeep_) {
+        return;
+    }
+    try {
+        hosts_.giveBackHostsFile(kSystemHostsPath, *writtenKeep_);
+    } catch (const Ended&) {
+        // Nobody is left to tell: the kept copy stays for the next start.
+    }
+}
+
+}  // namespace tessel::helper

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <string>
+
+// What this process may do itself, and where it keeps its files when the program directory is
+// not its own.
+namespace tessel::platform {
+
+// Root, or a user who may both write /etc/hosts and bind port 80 (a lowered
+// net.ipv4.ip_unprivileged_port_start, or the capability on the program): no helper is needed.
+bool mayFilterAlone();
+
+// The login name of the user this process runs as.
+std::string userName();
+
+// Empty when the program directory's data/ is writable; otherwise the user's own directory,
+// made when missing and seeded with the shipped server list and prefs.dat the first time.
+std::string userFilesFor(const std::string& programDirectory);
+
+}  // namespace tessel::platform
