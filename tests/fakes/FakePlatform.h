@@ -6,7 +6,6 @@
 #include <deque>
 #include <functional>
 #include <map>
-#include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
@@ -30,48 +29,33 @@ struct ProgramEnded final : std::runtime_error {
     ProgramEnded() : std::runtime_error("program ended") {}
 };
 
-struct ShownBox final {
-    std::string prompt;
-    Buttons buttons;
-    Icon icon;
-    std::string title;
-};
-
 class FakeMessageBox final : public MessageBox {
 public:
-    std::vector<ShownBox> shown;
-    std::deque<Answer> answers;  // next answers; when empty, Ok / Yes by the box's first button
-    std::function<void()> whileShown;
+    std::vector<std::string> shown;    // the prompts, in order
+    std::deque<Answer> answers;        // next answers; when empty, the box's first button
+    std::function<void()> whileShown;  // runs while each box waits for its answer
 
-    Answer show(const std::string& prompt, Buttons buttons, Icon icon,
-                const std::string& title) override {
-        shown.push_back({prompt, buttons, icon, title});
+    Answer show(const std::string& prompt, Buttons buttons, Icon, const std::string&) override {
+        shown.push_back(prompt);
         if (whileShown) {
             whileShown();
         }
-        if (!answers.empty()) {
-            const Answer answer = answers.front();
-            answers.pop_front();
-            return answer;
+        if (answers.empty()) {
+            return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok
+                                                                          : Answer::Yes;
         }
-        return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok : Answer::Yes;
+        const Answer answer = answers.front();
+        answers.pop_front();
+        return answer;
     }
-    std::vector<std::string> prompts() const {
-        std::vector<std::string> result;
-        for (const auto& box : shown) {
-            result.push_back(box.prompt);
-        }
-        return result;
-    }
+    const std::vector<std::string>& prompts() const { return shown; }
 };
 
 class FakePicker final : public FilePicker {
 public:
-    std::vector<PickRequest> requests;
     std::deque<PickResult> results;  // when empty, the dialog is cancelled
 
-    PickResult pick(const PickRequest& request) override {
-        requests.push_back(request);
+    PickResult pick(const PickRequest&) override {
         if (results.empty()) {
             return {PickResult::Kind::Cancelled, {}};
         }
@@ -81,64 +65,43 @@ public:
     }
 };
 
-// Files in memory, with failures injected per path and operation.
+// Files in memory, with failures injected per path.
 class MemoryFileSystem final : public FileSystem {
 public:
     std::map<std::string, std::string> files;
-    std::set<std::string> hidden;
-    std::set<std::string> failRead, failWrite, failRemove;
-    int writes = 0;
+    std::set<std::string> failRead, failWrite;
+    std::vector<std::string> cleaned;  // directories cleared of leftovers
 
     ReadResult readFile(const std::string& path) override {
         ReadResult result;
-        if (failRead.count(path) != 0) {
-            result.status = Status::failure("Permission denied");
-        } else if (auto it = files.find(path); it == files.end()) {
-            result.missing = true;
-            result.status = Status::failure("No such file or directory");
+        const auto it = files.find(path);
+        result.missing = it == files.end() && failRead.count(path) == 0;
+        if (failRead.count(path) != 0 || result.missing) {
+            result.status =
+                Status::failure(result.missing ? "No such file or directory" : "Permission denied");
         } else {
             result.bytes = it->second;
         }
         return result;
     }
     Status writeFile(const std::string& path, std::string_view bytes) override {
-        if (failWrite.count(path) != 0 || path.empty()) {
+        if (failWrite.count(path) != 0) {
             return Status::failure("No space left on device");
         }
-        ++writes;
         files[path] = std::string(bytes);
         return {};
     }
-    std::map<std::string, Ownership> owners;
-    Status writeFile(const std::string& path, std::string_view bytes,
-                     const Ownership& ownership) override {
-        Status status = writeFile(path, bytes);
-        if (status.ok()) {
-            owners[path] = ownership;
-        }
-        return status;
+    Status writeFile(const std::string& path, std::string_view bytes, const Ownership&) override {
+        return writeFile(path, bytes);
     }
     std::optional<Ownership> ownership(const std::string& path) override {
-        if (files.count(path) == 0) {
-            return std::nullopt;
-        }
-        const auto it = owners.find(path);
-        return it != owners.end() ? it->second : Ownership{0, 0, 0644};
+        return files.count(path) != 0 ? std::optional(Ownership{0, 0, 0644}) : std::nullopt;
     }
     Status removeFile(const std::string& path) override {
-        if (failRemove.count(path) != 0) {
-            return Status::failure("Permission denied");
-        }
-        if (files.erase(path) == 0) {
-            return Status::failure("No such file or directory");
-        }
-        return {};
+        return files.erase(path) != 0 ? Status{} : Status::failure("No such file or directory");
     }
-    std::vector<std::string> cleaned;
     void removeLeftovers(const std::string& directory) override { cleaned.push_back(directory); }
-    bool fileExists(const std::string& path) override {
-        return files.count(path) != 0 && hidden.count(path) == 0;
-    }
+    bool fileExists(const std::string& path) override { return files.count(path) != 0; }
 };
 
 class FakeProcess final : public Process {
@@ -148,9 +111,8 @@ public:
     std::function<void()> onProcessEvents;
     int ended = 0;
 
-    std::string host = "testbox";
     std::string programDirectory() const override { return directory; }
-    std::string hostName() const override { return host; }
+    std::string hostName() const override { return "testbox"; }
     void processEvents() override {
         tickUntilStopped();
         if (onProcessEvents) {
@@ -198,76 +160,44 @@ public:
     bool present = false;
     TrayPicture picture = TrayPicture::Running;
     std::string tip;
-    std::vector<std::string> log;
 
     void add(TrayPicture p, const std::string& t) override {
         present = true;
         picture = p;
         tip = t;
-        log.push_back("add");
     }
-    void modifyTip(const std::string& t) override {
-        if (present) {
-            tip = t;
-        }
-        log.push_back("tip " + t);
-    }
-    void setPicture(TrayPicture p) override {
-        if (present) {
-            picture = p;
-        }
-        log.push_back(p == TrayPicture::Running ? "running" : "paused");
-    }
-    void remove() override {
-        present = false;
-        log.push_back("remove");
-    }
+    void modifyTip(const std::string& t) override { tip = present ? t : tip; }
+    void setPicture(TrayPicture p) override { picture = present ? p : picture; }
+    void remove() override { present = false; }
 };
 
 class FakeListener final : public RedirectListener {
 public:
     Events events;
     bool listening = false;
-    std::vector<std::uint16_t> ports;
-    bool countOnlyListening = false;
-    std::deque<ListenError> failures, countOnlyFailures;
-    std::size_t open = 0;
-    int closes = 0;
-
-    void setEvents(Events e) override { events = std::move(e); }
+    std::deque<ListenError> failures;  // the next listen() calls fail with these
     std::function<void()> onListen;
 
-    std::optional<ListenError> listen(std::uint16_t port) override {
-        ports.push_back(port);
+    void setEvents(Events e) override { events = std::move(e); }
+    std::optional<ListenError> listen(std::uint16_t) override {
         if (onListen) {
             onListen();
         }
-        if (!failures.empty()) {
-            ListenError error = failures.front();
-            failures.pop_front();
-            return error;
-        }
-        listening = true;
-        return std::nullopt;
-    }
-    std::optional<ListenError> listenCountOnly(std::uint16_t port) override {
-        ports.push_back(port);
-        countOnlyListening = countOnlyFailures.empty();
-        if (countOnlyListening) {
+        listening = failures.empty();
+        if (listening) {
             return std::nullopt;
         }
-        ListenError error = countOnlyFailures.front();
-        countOnlyFailures.pop_front();
+        ListenError error = failures.front();
+        failures.pop_front();
         return error;
     }
-    void close() override {
-        ++closes;
-        listening = false;
-        countOnlyListening = false;
-        open = 0;
+    // The count-only port is always taken: that is no error.
+    std::optional<ListenError> listenCountOnly(std::uint16_t) override {
+        return ListenError{kAddressInUseNumber, "Address already in use"};
     }
+    void close() override { listening = false; }
     bool isListening() const override { return listening; }
-    std::size_t openConnections() const override { return open; }
+    std::size_t openConnections() const override { return 0; }
 
     // A browser connects and sends its request: returns the reply it was sent.
     std::string connectAndSend() {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <functional>
 #include <memory>
 
 #include "app/MainForm.h"
@@ -13,12 +14,23 @@ namespace tessel::testing {
 inline const std::string kDir = "/opt/tessel";
 inline const std::string kPrefs = kDir + "/data/prefs.dat";
 inline const std::string kList = kDir + "/data/badHosts.dat";
+inline const std::string kListText = "ads.example.com\r\nbanner.example.net\r\n";
 inline const std::string kHosts = "/etc/hosts";
 
 inline std::string prefsText(const std::string& keep,
                              const std::string& picture = kDir + "/data/Tessel.gif",
                              const std::string& hosts = kHosts) {
     return picture + "\r\n" + hosts + "\r\n80\r\n80\r\nkeepHostsFile: " + keep + "\r\n";
+}
+
+// Runs what may end the program; true when it did.
+inline bool ends(const std::function<void()>& run) {
+    try {
+        run();
+    } catch (const fakes::ProgramEnded&) {
+        return true;
+    }
+    return false;
 }
 
 // The one way into the form's state that no command offers: a count far beyond what a test can
@@ -41,8 +53,7 @@ public:
     std::unique_ptr<app::MainForm> form;
 
     explicit Harness(const std::string& keep = "False") {
-        process.directory = kDir;
-        files.files[kList] = "ads.example.com\r\nbanner.example.net\r\n";
+        files.files[kList] = kListText;
         files.files[kPrefs] = prefsText(keep);
         form = std::make_unique<app::MainForm>(
             app::Services{box, picker, files, process, instance, zorder, tray, listener},
@@ -50,31 +61,15 @@ public:
     }
 
     QAction* action(const char* name) const {
-        QAction* found = form->window().action(QString::fromLatin1(name));
+        auto* found = form->window().findChild<QAction*>(QString::fromLatin1(name));
         EXPECT_NE(found, nullptr) << name;
         return found;
     }
     bool checked(const char* name) const { return action(name)->isChecked(); }
-    bool enabled(const char* name) const { return action(name)->isEnabled(); }
     void trigger(const char* name) const { action(name)->trigger(); }
-
     // Runs start-up; true when it ended the program.
     bool load() {
-        try {
-            form->Form_Load();
-        } catch (const fakes::ProgramEnded&) {
-            return true;
-        }
-        return false;
-    }
-    template <typename Fn>
-    bool ends(Fn&& fn) {
-        try {
-            fn();
-        } catch (const fakes::ProgramEnded&) {
-            return true;
-        }
-        return false;
+        return ends([this] { form->Form_Load(); });
     }
     void block(int connections) {
         for (int i = 0; i < connections; ++i) {
