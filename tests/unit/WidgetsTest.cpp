@@ -1,0 +1,188 @@
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTextCursor>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+
+#include "Harness.h"
+#include "ui/AboutBox.h"
+#include "ui/FloaterWindow.h"
+#include "ui/MainWindow.h"
+#include "ui/Pictures.h"
+#include "ui/ServersWindow.h"
+
+using namespace tessel;
+using namespace tessel::testing;
+using platform::WindowId;
+using ui::twipsToPixels;
+
+namespace {
+
+void flushDeletes() {
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void showActive(QWidget& window) {
+    window.show();
+    window.activateWindow();
+    for (int pass = 0; pass < 100 && !window.isActiveWindow(); ++pass) {
+        QCoreApplication::processEvents();
+    }
+    ASSERT_TRUE(window.isActiveWindow());
+}
+
+TEST(Widgets, CountersHandTheFocusToTheHiddenBox) {
+    ui::MainWindow main;
+    const QPointer<ui::FloaterWindow> floater = new ui::FloaterWindow();
+    for (const auto& [window, name] :
+         {std::pair<QWidget*, const char*>{&main, "txtHidden"}, {floater, "txtFloatHidden"}}) {
+        ASSERT_NO_FATAL_FAILURE(showActive(*window));
+        auto* hidden = window->findChild<QLineEdit*>(name);
+        for (const bool tab : {false, true}) {
+            SCOPED_TRACE(std::string(name) + (tab ? " by tab" : " by a click"));
+            hidden->setFocus(Qt::OtherFocusReason);
+            QKeyEvent press(QEvent::KeyPress, Qt::Key_Tab, Qt::NoModifier);
+            if (tab) {
+                QApplication::sendEvent(hidden, &press);
+            } else {
+                window->findChild<QLineEdit*>("txtBlocked")->setFocus(Qt::MouseFocusReason);
+            }
+            EXPECT_EQ(QApplication::focusWidget(), hidden);
+        }
+    }
+    delete floater.data();
+}
+
+TEST(Widgets, MainWindowOnlyHides) {
+    ui::MainWindow window;
+    window.show();
+    EXPECT_FALSE(window.close());
+    EXPECT_TRUE(window.isHidden());
+    window.show();
+    window.setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(window.isHidden());
+    window.show();
+    EXPECT_FALSE(window.isMinimized()) << "opens again in its normal state";
+}
+
+// Every digit shows, from an empty count to the largest, in the main window and in the floating
+// counter, narrow and widened after a long count had already grown it.
+TEST(Widgets, TheCountFitsItsBoxAtAnyWidth) {
+    const QString counts[] = {"0", "99", "100", "1000000", QString::number(UINT64_MAX)};
+    for (const QString& count : counts) {
+        ui::MainWindow main;
+        main.setCounterText(count);
+        ui::FloaterWindow narrow, grown;
+        narrow.setCounterText(count);
+        grown.setCounterText(count);
+        grown.widenTextBox();
+        for (ui::FloaterWindow* floater : {&narrow, &grown}) {
+            const QLineEdit& box = *floater->counter();
+            EXPECT_NEAR(box.x(), floater->width() - box.x() - box.width(), 1) << "centred";
+        }
+        for (QLineEdit* box : {main.counter(), narrow.counter(), grown.counter()}) {
+            SCOPED_TRACE(count.toStdString() + " in " + box->window()->metaObject()->className());
+            box->grab();  // the line edit decides its scrolling as it paints
+            EXPECT_EQ(box->cursorPositionAt({1, box->height() / 2}), 0) << "first digit cut";
+            for (QWidget* inner = box; !inner->isWindow(); inner = inner->parentWidget()) {
+                EXPECT_TRUE(inner->parentWidget()->rect().contains(inner->geometry()));
+            }
+        }
+    }
+}
+
+// Closing is the end of a window even before Qt deletes it: it says so at once, and only once.
+TEST(Widgets, WindowsUnloadOnce) {
+    const std::function<void(QWidget*)> ends[] = {
+        [](QWidget* window) { window->close(); }, [](QWidget* window) { delete window; },
+        [](QWidget* window) { window->findChild<QPushButton*>("cmdCancel")->click(); }};
+    for (std::size_t way = 0; way < 5; ++way) {
+        SCOPED_TRACE(way);
+        int unloads = 0;
+        const auto watch = [&unloads](auto* window) {
+            using Window = std::remove_pointer_t<decltype(window)>;
+            QObject::connect(window, &Window::unloaded, [&unloads] { ++unloads; });
+            return static_cast<QWidget*>(window);
+        };
+        const QPointer<QWidget> window =
+            way < 3 ? watch(new ui::ServersWindow(QIcon())) : watch(new ui::FloaterWindow());
+        window->show();
+        ends[way % 3](window);
+        EXPECT_EQ(unloads, 1);
+        flushDeletes();
+        EXPECT_EQ(unloads, 1);
+        EXPECT_TRUE(window.isNull());
+    }
+}
+
+TEST(Widgets, ServerListRoundTripsAsCrLfAndEditsByLine) {
+    ui::ServersWindow window{QIcon()};
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    std::string big;
+    for (int i = 0; i < 60'000; ++i) {
+        big += "server" + std::to_string(i) + ".example\r\n";
+    }
+    for (const std::string& text :
+         {std::string("a.com\r\n\r\nb.com"), std::string(" \ta \r\nb\t"), std::string(), big}) {
+        window.setListText(text);
+        EXPECT_TRUE(window.listText() == text) << text.substr(0, 20);
+    }
+    // A big list is held several lines to a block, yet shows and edits line by line.
+    QTextCursor cursor(window.textBox()->document());
+    cursor.movePosition(QTextCursor::Down, QTextCursor::MoveAnchor, 2);
+    cursor.movePosition(QTextCursor::EndOfLine);
+    cursor.insertText(QStringLiteral("\n"));
+    big.insert(big.find("server3."), "\r\n");
+    EXPECT_TRUE(window.listText() == big);
+}
+
+// The resize rules work on the outer size, borders and title bar included: the designed ones where
+// the desktop reports none.
+TEST(Widgets, ServerListLaysOutForItsOuterSize) {
+    ui::ServersWindow window{QIcon()};
+    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    window.setWindowFlag(Qt::FramelessWindowHint, true);
+    window.show();
+    window.resize(twipsToPixels(6000 - 120), twipsToPixels(1200 - 405));
+    EXPECT_TRUE(window.layoutTwips().hosts == (ui::Rect{120, 120, 5610, 90}));
+    EXPECT_EQ(window.textBox()->geometry(), ui::twipsRect(120, 120, 5610, 90));
+}
+
+// The About command waits with the real event loop turning, as it does in the program: the
+// responder and the menus keep working, a second About shows the same box, and one OK ends both
+// waits. The main window's topmost state is taken away first and given back last.
+TEST(Widgets, AboutWaitsWhileTheProgramRunsOn) {
+    Harness h;
+    ASSERT_FALSE(h.load());
+    h.process.onProcessEvents = [] { QCoreApplication::processEvents(QEventLoop::AllEvents, 20); };
+    h.zorder.calls.clear();
+    ui::AboutBox* first = nullptr;
+    ui::AboutBox* second = nullptr;
+    QTimer::singleShot(30, [&] {
+        first = h.form->about();
+        EXPECT_TRUE(first != nullptr && first->isVisible());
+        EXPECT_EQ(h.zorder.topmost[WindowId::Main], false);
+        h.listener.connectAndSend();
+        h.trigger("menuPicGray2");
+        QTimer::singleShot(60, [&] {
+            second = h.form->about();
+            second->findChild<QPushButton*>("cmdOK")->click();
+            EXPECT_FALSE(second->isVisible()) << "OK closes the box";
+            second->close();
+        });
+        h.trigger("menuAbout");
+    });
+    h.trigger("menuAbout2");
+    EXPECT_EQ(first, second);
+    EXPECT_EQ(h.form->blockedCount(), 1U);
+    EXPECT_TRUE(h.checked("menuPicGray"));
+    EXPECT_EQ(h.zorder.calls.front(), std::make_pair(WindowId::Main, false));
+    EXPECT_EQ(h.zorder.calls.back(), std::make_pair(WindowId::Main, true));
+}
+
+}  // namespace
