@@ -106,8 +106,9 @@ int main(int argc, char** argv) {
                 idle.maxMs);
     std::printf("128 connections at once  %6.2f  %6.2f  %6.2f\n", busy.p50Ms, busy.p99Ms,
                 busy.maxMs);
-    std::printf("load: %zu connections, %zu failed, %.0f per second\n", load.connections,
-                load.failures, load.perSecond);
+    std::printf("load: %lld connections, %lld failed, %.0f per second\n",
+                static_cast<long long>(load.connections), static_cast<long long>(load.failures),
+                load.perSecond);
     std::printf("count %llu, main window shows %s, tooltip %s: %s\n",
                 static_cast<unsigned long long>(form.blockedCount()), shown.toStdString().c_str(),
                 tray.tip.c_str(), settled ? "settled" : "NOT SETTLED");

@@ -29,8 +29,6 @@ constexpr std::string_view kReplaceHeader =
 constexpr std::string_view kMachineHeading =
     "# This machine's own names, kept by Tessel from the file it replaced:\r\n";
 
-// Two blank lines part the user's own lines from the marker.
-const std::string kBlockStart = "\r\n\r\n" + std::string(kMarker) + "\r\n";
 
 // Gathers the many short writes of the entry lines into pieces of a fixed size, so that a sink
 // (a file, in the end) sees a few dozen calls rather than millions.

@@ -11,7 +11,9 @@
 namespace tessel::hosts {
 
 inline constexpr std::string_view kEntryPrefix = "127.0.0.1   ";
-inline constexpr std::string_view kMarker = "#Following lines created by Tessel:";
+// A keep-mode block opens with two blank lines, then the marker line.
+inline constexpr std::string_view kBlockStart = "\r\n\r\n#Following lines created by Tessel:\r\n";
+inline constexpr std::string_view kMarker = kBlockStart.substr(4, kBlockStart.size() - 6);
 
 // The whole file of replace mode: the eleven header lines, then the lines that name this machine
 // (see machineLines; none when empty), then one entry line per list line.

@@ -156,7 +156,7 @@ TEST(Fault, FailedRestoreIsShownAndEnds) {
         const std::string strike = keep ? "rm " : "chattr +i ";
         ASSERT_EQ(std::system((strike + hosts).c_str()), 0);
         EXPECT_THROW(hostsFile.giveBackHostsFile(hosts, keep), fakes::ProgramEnded);
-        EXPECT_TRUE(box.shown.size() == 1 && box.shown[0].prompt == message);
+        EXPECT_TRUE(box.shown.size() == 1 && box.shown[0] == message);
     }
 }
 

@@ -36,7 +36,7 @@ inline bool ends(const std::function<void()>& run) {
 // The one way into the form's state that no command offers: a count far beyond what a test can
 // block connection by connection.
 struct FormAccess final {
-    static std::uint64_t& blockedCount(app::MainForm& form) { return form.blockedCount_; }
+    static std::uint64_t& blockedCount(app::MainForm& form) { return form.counter_.count_; }
 };
 
 // frmMain with every platform service scripted.
