@@ -29,7 +29,6 @@ constexpr std::string_view kReplaceHeader =
 constexpr std::string_view kMachineHeading =
     "# This machine's own names, kept by Tessel from the file it replaced:\r\n";
 
-
 // Gathers the many short writes of the entry lines into pieces of a fixed size, so that a sink
 // (a file, in the end) sees a few dozen calls rather than millions.
 class PieceBuffer final {
