@@ -10,6 +10,9 @@ namespace tessel::helper {
 namespace {
 
 constexpr platform::Ownership kRootOnly{0, 0, 0600};
+// A HOSTS file made where there was none is root's, as the system's own would be, not the user's
+// the helper runs as.
+constexpr platform::Ownership kNewHosts{0, 0, 0644};
 
 platform::Status refused() {
     return platform::Status::failure(std::strerror(EPERM));
@@ -42,6 +45,9 @@ platform::Status ConfinedFiles::writeFile(const std::string& path, std::string_v
     if (path == savedPath_) {
         return files_.writeFile(path, bytes, kRootOnly);
     }
+    if (path == hostsPath_ && !files_.ownership(path)) {
+        return files_.writeFile(path, bytes, kNewHosts);
+    }
     return allowed(path) ? files_.writeFile(path, bytes) : refused();
 }
 
@@ -51,8 +57,8 @@ platform::Status ConfinedFiles::writeFile(const std::string& path, std::string_v
 }
 
 platform::Status ConfinedFiles::writePieces(const std::string& path, const text::Pieces& content) {
-    return path == hostsPath_ ? files_.writePieces(path, content)
-                              : writeFile(path, content.whole());
+    return path == hostsPath_ && files_.ownership(path) ? files_.writePieces(path, content)
+                                                        : writeFile(path, content.whole());
 }
 
 std::optional<platform::Ownership> ConfinedFiles::ownership(const std::string& path) {

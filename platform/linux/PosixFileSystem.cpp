@@ -157,25 +157,53 @@ std::string writeTarget(const std::string& path) {
     return ::realpath(path.c_str(), resolved) != nullptr ? std::string(resolved) : path;
 }
 
-// A temporary beside the target, created with 0666 as open() creates any new file, so the kernel
-// takes the umask off: a new HOSTS file is readable by every user's resolver, where mkostemp would
-// make it 0600. Its name is the prefix and six random characters, as removeLeftovers expects.
-int createTemporary(const std::string& directory, std::string& name) {
+std::string randomTemporaryName(const std::string& directory) {
     constexpr std::string_view kLetters =
         "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
     thread_local std::mt19937 random{std::random_device{}()};
     std::uniform_int_distribution<std::size_t> pick(0, kLetters.size() - 1);
+    std::string name = directory + "/" + std::string(kTemporaryPrefix);
+    for (int i = 0; i < 6; ++i) {
+        name += kLetters[pick(random)];
+    }
+    return name;
+}
+
+// A temporary beside the target, created with 0666 as open() creates any new file, so the kernel
+// takes the umask off: a new HOSTS file is readable by every user's resolver, where mkostemp would
+// make it 0600. Its name is the prefix and six random characters, as removeLeftovers expects.
+int createTemporary(const std::string& directory, std::string& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
-        name = directory + "/" + std::string(kTemporaryPrefix);
-        for (int i = 0; i < 6; ++i) {
-            name += kLetters[pick(random)];
-        }
+        name = randomTemporaryName(directory);
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST) {
             return fd;
         }
     }
     return -1;  // errno still says EEXIST
+}
+
+// A temporary without a name: nobody can open it before it has its owner and its bytes. A
+// privileged writer running as a user creates files as that user, who could otherwise open the
+// named temporary in the moment before it becomes root's, keep it open and write what they like
+// into the HOSTS file later. -1 where the file system has no unnamed files.
+int createUnnamedTemporary(const std::string& directory) {
+    return ::open(directory.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+}
+
+// Gives a whole unnamed temporary its name beside the target, for the rename.
+bool nameTemporary(int fd, const std::string& directory, std::string& name) {
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = randomTemporaryName(directory);
+        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+            return true;
+        }
+        if (errno != EEXIST) {
+            return false;
+        }
+    }
+    return false;
 }
 
 Status writeTemporary(int fd, const Ownership* target, const text::Pieces& content) {
@@ -215,6 +243,43 @@ Status rewriteFromRedo(const std::string& temporary, const std::string& path,
     return status;
 }
 
+// Renames the whole temporary over the target; a target that refuses (a bind mount answers EBUSY)
+// is rewritten in place.
+Status moveInto(const std::string& temporary, const std::string& path, const text::Pieces& content,
+                const Ownership* wanted) {
+    if (::rename(temporary.c_str(), path.c_str()) == 0) {
+        return syncDirectory(parentDirectory(path));
+    }
+    const int renameError = errno;
+    if (renameError == EBUSY || renameError == EXDEV) {
+        return rewriteFromRedo(temporary, path, content, wanted);
+    }
+    ::unlink(temporary.c_str());
+    return errnoStatus(renameError);
+}
+
+// Writes the temporary without a name and names it once whole; nothing, and nothing left behind,
+// where the file system has no unnamed files or there is no /proc to name one through.
+std::optional<Status> writeUnnamed(const std::string& directory, const Ownership* ownership,
+                                   const text::Pieces& content, std::string& temporary) {
+    Fd fd(createUnnamedTemporary(directory));
+    if (fd.get() < 0) {
+        return std::nullopt;
+    }
+    if (Status status = writeTemporary(fd.get(), ownership, content); !status.ok()) {
+        return status;
+    }
+    if (!nameTemporary(fd.get(), directory, temporary)) {
+        return std::nullopt;
+    }
+    if (fd.release() != 0) {
+        const int error = errno;
+        ::unlink(temporary.c_str());
+        return errnoStatus(error);
+    }
+    return Status{};
+}
+
 Status replaceFile(const std::string& path, const text::Pieces& content, const Ownership* wanted) {
     struct stat target {};
     const bool exists = ::stat(path.c_str(), &target) == 0;
@@ -223,8 +288,12 @@ Status replaceFile(const std::string& path, const text::Pieces& content, const O
     }
     const Ownership kept{target.st_uid, target.st_gid, target.st_mode & 07777};
     const Ownership* ownership = wanted != nullptr ? wanted : exists ? &kept : nullptr;
+    const std::string directory = parentDirectory(path);
     std::string temporary;
-    Fd fd(createTemporary(parentDirectory(path), temporary));
+    if (auto unnamed = writeUnnamed(directory, ownership, content, temporary)) {
+        return unnamed->ok() ? moveInto(temporary, path, content, wanted) : *unnamed;
+    }
+    Fd fd(createTemporary(directory, temporary));
     if (fd.get() < 0) {
         // A directory we may not create in can still hold a file we may write.
         if (errno == EACCES && exists) {
@@ -240,15 +309,7 @@ Status replaceFile(const std::string& path, const text::Pieces& content, const O
         ::unlink(temporary.c_str());
         return status;
     }
-    if (::rename(temporary.c_str(), path.c_str()) == 0) {
-        return syncDirectory(parentDirectory(path));
-    }
-    const int renameError = errno;
-    if (renameError == EBUSY || renameError == EXDEV) {
-        return rewriteFromRedo(temporary, path, content, wanted);
-    }
-    ::unlink(temporary.c_str());
-    return errnoStatus(renameError);
+    return moveInto(temporary, path, content, wanted);
 }
 
 // A fresh buffer for a HOSTS file of a million names costs thousands of page faults, as much as

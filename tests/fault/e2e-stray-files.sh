@@ -37,7 +37,9 @@ grep -q "\"$program/data/badHosts.dat\"" "$tmp/trace" || fail "the trace does no
 # Every path the program changed: opens with a writing flag, every path named by the other calls,
 # and bound sockets (unsuccessful calls excluded).
 {
-    grep -E '(open|openat|openat2|creat)\(' "$tmp/trace" | grep -E 'O_WRONLY|O_RDWR|O_CREAT|O_TRUNC|creat\(' || true
+    # An unnamed temporary shows up where it is named (linkat), not where it is opened.
+    grep -E '(open|openat|openat2|creat)\(' "$tmp/trace" | grep -v O_TMPFILE |
+        grep -E 'O_WRONLY|O_RDWR|O_CREAT|O_TRUNC|creat\(' || true
     grep -E "(${calls//,/|})\(" "$tmp/trace" | grep -vE '(open|openat|openat2|creat)\(' || true
 } | grep -v '= -1 ' | grep -oE '(^|[^_])"[^"]*"|sun_path="/[^"]*"' | sed 's/.*"\(.*\)"/\1/' | sort -u >"$tmp/written"
 outside=$(grep -vE "^($program/|/etc/hosts\$|/etc/\.tessel-|/dev/|/proc/self/|/tmp/runtime-|[^/])" "$tmp/written" || true)
