@@ -31,7 +31,8 @@ MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
       firstRun_(services_, prefs_, hostsDialog_, paths_),
       pictures_(services_, window_->items(), prefs_, responder_, settings_, paths_),
       hostsSettings_(services_, prefs_, settings_, hostsDialog_, paths_.prefs()),
-      serverList_(services_, *window_, paths_.list(), filtering_) {
+      serverList_(services_, *window_, paths_.list(), filtering_),
+      lists_(services_, *window_, paths_, filtering_, hosts_) {
     services_.tray.onOpen = [this] { open(); };
     connectMenus();
 }
@@ -56,6 +57,7 @@ void MainForm::connectMenus() {
     on(items.about, &MainForm::showAbout);
     on(items.exit, [this] { filtering_.exit(); });
     on(items.servers, [this] { serverList_.open(); });
+    on(items.lists, [this] { lists_.open(); });
     on(items.picturePath, [this] { pictures_.choosePicture(); });
     for (std::size_t row = 0; row < items.presets.size(); ++row) {
         on(items.presets[row], [this, row] { pictures_.choosePreset(static_cast<int>(row)); });
@@ -77,7 +79,9 @@ void MainForm::Form_Load() {
     prefs_.inputKeepHostsFile(paths_.prefs(), settings_.keepHostsFile);
     pictures_.load();
     prefs_.inputHostsPath(paths_.prefs(), settings_.hostsPath);
+    lists_.load();
     filtering_.start();
+    lists_.startRefreshing();
 }
 
 void MainForm::open() {

@@ -10,6 +10,7 @@
 #include "app/Filtering.h"
 #include "app/FirstRun.h"
 #include "app/HostsSettings.h"
+#include "app/Lists.h"
 #include "app/PictureSettings.h"
 #include "app/ServerList.h"
 #include "app/Services.h"
@@ -55,6 +56,8 @@ public:
     ui::MainWindow& window() const { return *window_; }
     ui::FloaterWindow* floater() const { return counter_.floater(); }
     ui::ServersWindow* servers() const { return serverList_.editor(); }
+    ui::ListsWindow* listsWindow() const { return lists_.editor(); }
+    Subscriptions& subscriptions() { return lists_.subscriptions(); }
     ui::AboutBox* about() const { return about_; }
     platform::FileDialog& hostsDialog() { return hostsDialog_; }
     platform::FileDialog& pictureDialog() { return pictures_.dialog(); }
@@ -81,6 +84,7 @@ private:
     PictureSettings pictures_;
     HostsSettings hostsSettings_;
     ServerList serverList_;
+    Lists lists_;
     QPointer<ui::AboutBox> about_;
 };
 

@@ -97,6 +97,14 @@ void readNames(Reader& reader, std::vector<std::string>& names) {
     }
 }
 
+void putNames(std::string& out, const std::vector<std::string>& names) {
+    putNumber(out, names.size(), 4);
+    for (const auto& name : names) {
+        putNumber(out, name.size(), 1);
+        out.append(name);
+    }
+}
+
 bool isAllowedPort(std::uint64_t port) {
     return port == kHttpPort || port == kHttpsPort;
 }
@@ -139,11 +147,8 @@ std::string encode(const Request& request) {
             break;
         case Kind::Write:
             out.push_back(request.keep ? '\1' : '\0');
-            putNumber(out, request.names.size(), 4);
-            for (const auto& name : request.names) {
-                putNumber(out, name.size(), 1);
-                out.append(name);
-            }
+            putNames(out, request.names);
+            putNames(out, request.grouped);
             break;
         case Kind::GiveBack:
             out.push_back(request.keep ? '\1' : '\0');
@@ -170,6 +175,7 @@ std::optional<Request> parseRequest(std::string_view body, std::string* why) {
         case Kind::Write:
             request.keep = reader.flag();
             readNames(reader, request.names);
+            readNames(reader, request.grouped);
             break;
         case Kind::GiveBack:
             request.keep = reader.flag();

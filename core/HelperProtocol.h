@@ -15,10 +15,11 @@
 // hostile: no message can make it write anything but a HOSTS file of checked host names.
 namespace tessel::helper {
 
-inline constexpr std::uint16_t kVersion = 1;
+inline constexpr std::uint16_t kVersion = 2;
 inline constexpr std::size_t kFrameHeaderSize = 4;
-inline constexpr std::size_t kMaxBodySize = std::size_t{64} << 20;
-inline constexpr std::size_t kMaxNames = std::size_t{1} << 20;
+inline constexpr std::size_t kMaxBodySize = std::size_t{128} << 20;
+// Each group of a write: the server list, and the subscribed lists of up to two million names.
+inline constexpr std::size_t kMaxNames = std::size_t{1} << 21;
 inline constexpr std::size_t kMaxNameLength = 253;  // the longest name DNS allows
 inline constexpr std::size_t kMaxTextLength = 4096;
 // The only ports the helper opens: the replying one and the count-only one.
@@ -37,14 +38,18 @@ struct Request final {
     std::uint16_t version = kVersion;  // Hello
     std::uint16_t port = 0;            // Listen
     bool keep = false;                 // Write, GiveBack: keep mode rather than replace mode
-    std::vector<std::string> names;    // Write
+    std::vector<std::string> names;    // Write: the server list's, one to an entry line
+    std::vector<std::string> grouped;  // Write: the subscribed lists', several to a line
 
-    static Request hello() { return {Kind::Hello, kVersion, 0, false, {}}; }
-    static Request listen(std::uint16_t port) { return {Kind::Listen, kVersion, port, false, {}}; }
-    static Request write(bool keep, std::vector<std::string> names) {
-        return {Kind::Write, kVersion, 0, keep, std::move(names)};
+    static Request hello() { return {Kind::Hello, kVersion, 0, false, {}, {}}; }
+    static Request listen(std::uint16_t port) {
+        return {Kind::Listen, kVersion, port, false, {}, {}};
     }
-    static Request giveBack(bool keep) { return {Kind::GiveBack, kVersion, 0, keep, {}}; }
+    static Request write(bool keep, std::vector<std::string> names,
+                         std::vector<std::string> grouped = {}) {
+        return {Kind::Write, kVersion, 0, keep, std::move(names), std::move(grouped)};
+    }
+    static Request giveBack(bool keep) { return {Kind::GiveBack, kVersion, 0, keep, {}, {}}; }
 
     bool operator==(const Request&) const = default;
 };

@@ -68,9 +68,37 @@ private:
     std::size_t used_ = 0;
 };
 
-// The heads, then one entry line per non-empty list line. A million names make tens of megabytes,
-// so the text is never built whole: it is measured here, and made piece by piece as it is written.
-text::Pieces withEntries(std::vector<std::string_view> heads, std::string_view list) {
+// Hands `emit` the entry lines of the subscribed names (LF-ended lines) piece by piece: up to
+// kNamesPerLine names to a line, parted by single spaces, the line no longer than kMostLineBytes.
+template <typename Emit>
+void groupedEntries(std::string_view names, Emit&& emit) {
+    std::size_t onLine = 0;
+    std::size_t lineBytes = 0;
+    text::forEachLine(names, [&](std::string_view name) {
+        if (name.empty()) {
+            return true;
+        }
+        if (onLine == kNamesPerLine ||
+            (onLine != 0 && lineBytes + 1 + name.size() + text::kCrLf.size() > kMostLineBytes)) {
+            emit(text::kCrLf);
+            onLine = 0;
+        }
+        emit(onLine == 0 ? kEntryPrefix : std::string_view(" "));
+        lineBytes = (onLine == 0 ? kEntryPrefix.size() : lineBytes + 1) + name.size();
+        emit(name);
+        ++onLine;
+        return true;
+    });
+    if (onLine != 0) {
+        emit(text::kCrLf);
+    }
+}
+
+// The heads, then one entry line per non-empty list line, then the subscribed names several to an
+// entry line. A million names make tens of megabytes, so the text is never built whole: it is
+// measured here, and made piece by piece as it is written.
+text::Pieces withEntries(std::vector<std::string_view> heads, std::string_view list,
+                         std::string_view names) {
     std::size_t size = 0;
     for (const std::string_view head : heads) {
         size += head.size();
@@ -79,7 +107,8 @@ text::Pieces withEntries(std::vector<std::string_view> heads, std::string_view l
         size += line.empty() ? 0 : kEntryPrefix.size() + line.size() + text::kCrLf.size();
         return true;
     });
-    return {size, [heads = std::move(heads), list, size](const text::PieceSink& sink) {
+    groupedEntries(names, [&size](std::string_view piece) { size += piece.size(); });
+    return {size, [heads = std::move(heads), list, names, size](const text::PieceSink& sink) {
                 PieceBuffer out(sink, size);
                 for (const std::string_view head : heads) {
                     out.append(head);
@@ -92,10 +121,12 @@ text::Pieces withEntries(std::vector<std::string_view> heads, std::string_view l
                     }
                     return true;
                 });
+                groupedEntries(names, [&out](std::string_view piece) { out.append(piece); });
             }};
 }
 
-// The end of the entry lines that start at `pos`: each is the prefix, a name, and CR LF.
+// The end of the entry lines that start at `pos`: each is the prefix, one name or several parted
+// by spaces, and CR LF.
 std::size_t skipEntries(std::string_view text, std::size_t pos) {
     while (text.substr(pos).starts_with(kEntryPrefix)) {
         const std::size_t lf = text.find('\n', pos + kEntryPrefix.size());
@@ -218,15 +249,17 @@ bool isHostsText(std::string_view bytes) {
     return hosts;
 }
 
-text::Pieces replaceModePieces(std::string_view list, std::string_view machine) {
+text::Pieces replaceModePieces(std::string_view list, std::string_view machine,
+                               std::string_view names) {
     if (machine.empty()) {
-        return withEntries({kReplaceHeader}, list);
+        return withEntries({kReplaceHeader}, list, names);
     }
-    return withEntries({kReplaceHeader, kMachineHeading, machine, text::kCrLf}, list);
+    return withEntries({kReplaceHeader, kMachineHeading, machine, text::kCrLf}, list, names);
 }
 
-std::string replaceModeText(std::string_view list, std::string_view machine) {
-    return replaceModePieces(list, machine).whole();
+std::string replaceModeText(std::string_view list, std::string_view machine,
+                            std::string_view names) {
+    return replaceModePieces(list, machine, names).whole();
 }
 
 std::string machineLines(std::string_view original, std::string_view hostName,
@@ -288,12 +321,13 @@ std::string carriedMachineLines(std::string_view replaceModeFile) {
     return kept;
 }
 
-std::string keepModeBlock(std::string_view list) {
-    return withEntries({kBlockStart}, list).whole();
+std::string keepModeBlock(std::string_view list, std::string_view names) {
+    return withEntries({kBlockStart}, list, names).whole();
 }
 
-text::Pieces keepModePieces(std::string_view hostsFile, std::string_view list) {
-    return withEntries({hostsFile, kBlockStart}, list);
+text::Pieces keepModePieces(std::string_view hostsFile, std::string_view list,
+                            std::string_view names) {
+    return withEntries({hostsFile, kBlockStart}, list, names);
 }
 
 bool isReplaceModeFile(std::string_view hostsFile) {

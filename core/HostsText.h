@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -14,12 +15,23 @@ inline constexpr std::string_view kEntryPrefix = "127.0.0.1   ";
 // A keep-mode block opens with two blank lines, then the marker line.
 inline constexpr std::string_view kBlockStart = "\r\n\r\n#Following lines created by Tessel:\r\n";
 inline constexpr std::string_view kMarker = kBlockStart.substr(4, kBlockStart.size() - 6);
+// The resolver reads the file line by line on every lookup it has not cached, and a line costs
+// far more than a name on it, so the names of the subscribed lists go several to a line. Some
+// resolvers read a line into 512 bytes: a line never grows past kMostLineBytes.
+inline constexpr std::size_t kNamesPerLine = 16;
+inline constexpr std::size_t kMostLineBytes = 500;
+
+// Every writer below takes badHosts.dat's bytes as `list`, written one name to an entry line as
+// ever, and the subscribed names as `names` (each followed by LF, as lists::merge gives them),
+// written kNamesPerLine to an entry line after them.
 
 // The whole file of replace mode: the eleven header lines, then the lines that name this machine
-// (see machineLines; none when empty), then one entry line per list line.
-std::string replaceModeText(std::string_view list, std::string_view machine = {});
-// The same text made piece by piece as it is written; it refers to `list` and `machine`.
-text::Pieces replaceModePieces(std::string_view list, std::string_view machine = {});
+// (see machineLines; none when empty), then the entry lines.
+std::string replaceModeText(std::string_view list, std::string_view machine = {},
+                            std::string_view names = {});
+// The same text made piece by piece as it is written; it refers to every argument.
+text::Pieces replaceModePieces(std::string_view list, std::string_view machine = {},
+                               std::string_view names = {});
 
 // The lines of `original` (a HOSTS file) that name this machine: every line with a name that is
 // some form of localhost or is `hostName` (with or without its domain). Each is kept as written,
@@ -32,10 +44,11 @@ std::string machineLines(std::string_view original, std::string_view hostName,
 std::string carriedMachineLines(std::string_view replaceModeFile);
 
 // What keep mode appends to the user's file: CR LF CR LF, the marker line, the entry lines.
-std::string keepModeBlock(std::string_view list);
+std::string keepModeBlock(std::string_view list, std::string_view names = {});
 // The user's file with that block appended, made piece by piece as it is written; it refers to
-// both arguments.
-text::Pieces keepModePieces(std::string_view hostsFile, std::string_view list);
+// every argument.
+text::Pieces keepModePieces(std::string_view hostsFile, std::string_view list,
+                            std::string_view names = {});
 
 // The user's file with every block keepModeBlock appended taken out again, and nothing else; a
 // file the replace-mode writer made is reduced by the line filter instead. Returns nothing when

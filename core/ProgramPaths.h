@@ -38,6 +38,14 @@ struct ProgramPaths final {
     std::string files() const { return userFiles.empty() ? data() : userFiles; }
     std::string prefs() const { return files() + "/prefs.dat"; }
     std::string list() const { return files() + "/badHosts.dat"; }
+    // The URLs of the subscribed block lists, the names never to write, and the last good copy
+    // of each list with what its server said of it (`key` names the list).
+    std::string lists() const { return files() + "/lists.dat"; }
+    std::string allowed() const { return files() + "/allowed.dat"; }
+    std::string listCopy(const std::string& key) const { return files() + "/list-" + key + ".dat"; }
+    std::string listState(const std::string& key) const {
+        return files() + "/list-" + key + ".state";
+    }
     // The HOSTS file as it was before replace mode wrote over it.
     std::string savedHosts() const { return files() + "/hosts-before-tessel.dat"; }
     std::string defaultPicture() const { return data() + "/Tessel.gif"; }

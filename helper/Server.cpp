@@ -42,10 +42,11 @@ int listenOn(std::uint16_t port, int& error) {
 }
 
 // The checked names as badHosts.dat's lines: nothing but host-name characters reaches the file.
-std::string listOf(const std::vector<std::string>& names) {
+// The server list as badHosts.dat holds it, and the subscribed names as the merge gives them.
+std::string joined(const std::vector<std::string>& names, std::string_view end) {
     std::string list;
     for (const auto& name : names) {
-        list.append(name).append("\r\n");
+        list.append(name).append(end);
     }
     return list;
 }
@@ -131,7 +132,8 @@ Reply Server::hostsRequest(const Request& request) {
             files_.removeLeftovers(parentDirectory(kSystemHostsPath));
             hosts_.giveBackLeftCopy();
         } else if (request.kind == Kind::Write) {
-            done = hosts_.writeList(kSystemHostsPath, request.keep, listOf(request.names));
+            done = hosts_.writeList(kSystemHostsPath, request.keep, joined(request.names, "\r\n"),
+                                    joined(request.grouped, "\n"));
             writtenKeep_ = request.keep;
         } else {
             hosts_.giveBackHostsFile(kSystemHostsPath, request.keep);

@@ -6,6 +6,20 @@
 #include "core/ProgramPaths.h"
 
 namespace tessel::hosts {
+namespace {
+
+// The merge gives the subscribed names each followed by LF, every one already a host name.
+std::vector<std::string> splitNames(std::string_view names) {
+    std::vector<std::string> split;
+    for (std::size_t end = names.find('\n'); end != std::string_view::npos;
+         end = names.find('\n')) {
+        split.emplace_back(names.substr(0, end));
+        names.remove_prefix(end + 1);
+    }
+    return split;
+}
+
+}  // namespace
 
 HelperHostsFile::HelperHostsFile(platform::MessageBox& box, platform::FileSystem& files,
                                  platform::Process& process, platform::HelperLink& helper,
@@ -26,7 +40,8 @@ bool HelperHostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
         box_.show("Error opening badHosts.dat: " + list.status.error());
         return false;
     }
-    auto request = helper::Request::write(keep, readList(list.bytes));
+    const lists::Merged merged = own_.merge(list.bytes);
+    auto request = helper::Request::write(keep, readList(merged.list), splitNames(merged.names));
     std::erase_if(request.names, [](const std::string& name) { return name.empty(); });
     // The helper refuses a list with any such line; saying which is kinder than its refusal.
     const auto bad =

@@ -29,12 +29,18 @@ bool HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
         box_.show("Error opening badHosts.dat: " + list.status.error());
         return false;
     }
-    return writeList(hostsPath, keep, list.bytes);
+    const lists::Merged merged = merge(list.bytes);
+    return writeList(hostsPath, keep, merged.list, merged.names);
 }
 
-bool HostsFile::writeList(const std::string& hostsPath, bool keep, const std::string& list) {
+lists::Merged HostsFile::merge(std::string list) const {
+    return names_ ? names_(list) : lists::Merged{std::move(list), {}, 0};
+}
+
+bool HostsFile::writeList(const std::string& hostsPath, bool keep, const std::string& list,
+                          const std::string& names) {
     if (!keep) {
-        return writeReplaceMode(hostsPath, list);
+        return writeReplaceMode(hostsPath, list, names);
     }
     // The append is made as a whole new file (the old bytes plus the block), never in place.
     auto current = files_.readFile(hostsPath);
@@ -43,7 +49,7 @@ bool HostsFile::writeList(const std::string& hostsPath, bool keep, const std::st
         status = {};  // a missing file is created
     }
     if (status.ok()) {
-        status = files_.writePieces(hostsPath, keepModePieces(current.bytes, list));
+        status = files_.writePieces(hostsPath, keepModePieces(current.bytes, list, names));
     }
     if (!status.ok()) {
         box_.show("Error appending to your existing HOSTS file: " + status.error() +
@@ -75,7 +81,8 @@ std::optional<SavedHosts> HostsFile::snapshot(const std::string& hostsPath, std:
     return saved;
 }
 
-bool HostsFile::writeReplaceMode(const std::string& hostsPath, const std::string& list) {
+bool HostsFile::writeReplaceMode(const std::string& hostsPath, const std::string& list,
+                                 const std::string& names) {
     std::string error;
     auto saved = savedCopy();
     const bool copied = !saved;
@@ -88,7 +95,7 @@ bool HostsFile::writeReplaceMode(const std::string& hostsPath, const std::string
     }
     if (error.empty()) {
         const std::string machine = machineLines(saved->bytes, process_.hostName(), list);
-        const auto status = files_.writePieces(hostsPath, replaceModePieces(list, machine));
+        const auto status = files_.writePieces(hostsPath, replaceModePieces(list, machine, names));
         if (status.ok()) {
             written_ = Written::Replace;
             return true;

@@ -5,6 +5,7 @@
 #include <string>
 #include <utility>
 
+#include "core/BlockLists.h"
 #include "core/SavedHosts.h"
 #include "hosts/HostsWriter.h"
 #include "platform/FileSystem.h"
@@ -24,14 +25,23 @@ public:
     HostsFile(const HostsFile&) = delete;
     HostsFile& operator=(const HostsFile&) = delete;
 
+    // What goes into the file given badHosts.dat's bytes: the lines the allow list leaves of them
+    // and the subscribed names (see lists::merge). Without one, the list alone is written.
+    using NamesProvider = std::function<lists::Merged(std::string_view list)>;
+    void setNamesProvider(NamesProvider provider) { names_ = std::move(provider); }
+
     std::string listPath() const;
     std::string savedPath() const;
     // The kept copy lives here instead of beside the server list.
     void keepSavedCopyAt(std::string path) { savedPath_ = std::move(path); }
 
     bool makeHostsFile(const std::string& hostsPath, bool keep) override;
-    // The same with the list's bytes given rather than read from badHosts.dat.
-    bool writeList(const std::string& hostsPath, bool keep, const std::string& list);
+    // The same with the list's bytes and the subscribed names given (see lists::merge) rather
+    // than read from badHosts.dat and the provider.
+    bool writeList(const std::string& hostsPath, bool keep, const std::string& list,
+                   const std::string& names = {});
+    // badHosts.dat's bytes as the provider leaves them, with the subscribed names.
+    lists::Merged merge(std::string list) const;
     // Gives back the kept copy in replace mode, the user's own lines in keep mode. It follows
     // the mode the file was written in, and never touches a file in replace mode that was not
     // written.
@@ -44,7 +54,8 @@ private:
     std::optional<SavedHosts> savedCopy();
     std::optional<SavedHosts> snapshot(const std::string& hostsPath, std::string& error);
     platform::Status putBack(const SavedHosts& saved);
-    bool writeReplaceMode(const std::string& hostsPath, const std::string& list);
+    bool writeReplaceMode(const std::string& hostsPath, const std::string& list,
+                          const std::string& names);
     void reportReplaceFailure(const std::string& error);
     void failGivingBack(const std::string& lead, const std::string& error);
 
@@ -54,6 +65,7 @@ private:
     std::function<void()> recreatePrefsFile_;
     Written written_ = Written::Nothing;
     std::string savedPath_;
+    NamesProvider names_;
 };
 
 }  // namespace tessel::hosts

@@ -151,6 +151,7 @@ void MainWindow::buildMenuBar() {
     items_.pause.main = addItem(options, "menuPause", "P&ause");
     items_.resume.main = addItem(options, "menuResume", "&Resume");
     items_.resume.main->setEnabled(false);
+    items_.lists.main = addItem(options, "menuLists", "&Lists...");
 }
 
 // Never part of the menu bar: the tray icon pops these items up. A child of the window, so
@@ -183,6 +184,7 @@ void MainWindow::buildTrayMenu() {
     QMenu* advanced = addSubMenu(trayMenu_, "menuAdvanced2", "Ad&vanced");
     items_.hostsPath.tray = addItem(advanced, "menuAdvHosts2", "Change &HOSTS path...");
     items_.keepReplace.tray = addItem(advanced, "menuKeepReplace2", "&Keep/Replace HOSTS File...");
+    items_.lists.tray = addItem(advanced, "menuLists2", "&Lists...");
     addBreak(trayMenu_, "menuBreak9");
     items_.exit.tray = addItem(trayMenu_, "menuExit2", "E&xit");
 }

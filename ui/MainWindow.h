@@ -35,6 +35,7 @@ struct MenuItems final {
     ItemPair keepReplace;
     ItemPair pause;
     ItemPair resume;
+    ItemPair lists;
 };
 
 // frmMain's window: the counter frame, the menu bar and the hidden tray menu "SYSTEM TRAY". Every

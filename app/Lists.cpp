@@ -1,0 +1,154 @@
+#include "app/Lists.h"
+
+#include <QDateTime>
+#include <chrono>
+#include <cstdio>
+
+#include "core/HostsText.h"
+
+namespace tessel::app {
+namespace {
+
+// Past this many names the user hears what they cost before they are written.
+constexpr std::size_t kCostlyNames = 200'000;
+
+std::size_t namesOf(const lists::Merged& merged) {
+    return static_cast<std::size_t>(std::count(merged.list.begin(), merged.list.end(), '\n')) +
+           merged.count;
+}
+
+// The cost of one lookup of a name that is not listed, in milliseconds: the time to go through
+// the file the way the resolver does, line by line. Measured on the text in memory rather than
+// with getaddrinfo: a name not in the file goes on to the network, whose time has nothing to do
+// with the file, and the cost must be known before the file is written.
+double lookupCost(const lists::Merged& merged) {
+    const std::string text = hosts::replaceModeText(merged.list, {}, merged.names);
+    double best = 0;
+    for (int run = 0; run < 3; ++run) {
+        const auto start = std::chrono::steady_clock::now();
+        // Kept, so the lookup is not optimised away.
+        [[maybe_unused]] volatile bool found =
+            lists::resolverFinds(text, "name-not-listed.invalid");
+        const std::chrono::duration<double, std::milli> took =
+            std::chrono::steady_clock::now() - start;
+        best = run == 0 || took.count() < best ? took.count() : best;
+    }
+    return best;
+}
+
+std::string costText(const lists::Merged& merged) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "%zu names. A lookup of a name that is not among them reads them all: "
+                  "about %.1f ms each time.",
+                  namesOf(merged), lookupCost(merged));
+    return text;
+}
+
+}  // namespace
+
+Lists::Lists(const Services& services, ui::MainWindow& window, const ProgramPaths& paths,
+             Filtering& filtering, hosts::HostsFile& hosts)
+    : services_(services),
+      window_(window),
+      paths_(paths),
+      filtering_(filtering),
+      subscriptions_(services, paths, [this] { filtering_.rewrite(); }) {
+    hosts.setNamesProvider([this](std::string_view list) { return subscriptions_.merge(list); });
+    connect(&subscriptions_, &Subscriptions::changed, this, &Lists::showStates);
+    connect(&subscriptions_, &Subscriptions::progress, this, [this](qint64 received, qint64 total) {
+        if (editor_ != nullptr) {
+            editor_->setProgress(true, received, total);
+        }
+    });
+}
+
+Lists::~Lists() {
+    delete editor_.data();
+}
+
+std::vector<ui::ListsWindow::Row> Lists::rows() const {
+    std::vector<ui::ListsWindow::Row> rows;
+    for (const auto& entry : subscriptions_.entries()) {
+        const QString updated = entry.fetched == 0
+                                    ? QString()
+                                    : QDateTime::fromSecsSinceEpoch(entry.fetched)
+                                          .toString(QStringLiteral("yyyy-MM-dd hh:mm"));
+        rows.push_back({entry.url, entry.state, updated.toStdString(), entry.parsed.count});
+    }
+    return rows;
+}
+
+void Lists::open() {
+    if (editor_ != nullptr) {
+        editor_->show();
+        editor_->raise();
+        editor_->activateWindow();
+        return;
+    }
+    services_.zorder.setTopmost(platform::WindowId::Main, false);
+    editor_ = new ui::ListsWindow(window_.windowIcon());
+    editor_->setRows(rows());
+    editor_->setAllowedText(subscriptions_.allowedText());
+    const auto list = services_.files.readFile(paths_.list());
+    editor_->setCost(costText(subscriptions_.merge(list.ok() ? list.bytes : std::string())));
+    editor_->setProgress(subscriptions_.downloading(), 0, 0);
+    connect(editor_, &ui::ListsWindow::okClicked, this, &Lists::ok);
+    connect(editor_, &ui::ListsWindow::updateClicked, &subscriptions_, &Subscriptions::updateNow);
+    connect(editor_, &ui::ListsWindow::unloaded, this, [this] {
+        editor_ = nullptr;
+        services_.zorder.setTopmost(platform::WindowId::Main, true);
+    });
+    editor_->show();
+}
+
+void Lists::showStates() {
+    if (editor_ == nullptr) {
+        return;
+    }
+    editor_->showStates(rows());
+    editor_->setProgress(subscriptions_.downloading(), 0, 0);
+    if (!subscriptions_.downloading()) {
+        const auto list = services_.files.readFile(paths_.list());
+        editor_->setCost(costText(subscriptions_.merge(list.ok() ? list.bytes : std::string())));
+    }
+}
+
+// Past kCostlyNames names the user hears what every lookup will cost, and may go back.
+bool Lists::costAccepted(const std::vector<std::string>& urls, const std::string& allowed) {
+    const auto list = services_.files.readFile(paths_.list());
+    const auto merged = subscriptions_.merge(list.ok() ? list.bytes : std::string(), urls,
+                                             lists::AllowList(allowed));
+    if (namesOf(merged) <= kCostlyNames) {
+        return true;
+    }
+    return services_.box.show(costText(merged) +
+                                  "\r\nEvery program on this machine pays that for each new "
+                                  "name it looks up.\r\nWrite them to the HOSTS file?",
+                              platform::Buttons::YesNo) == platform::Answer::Yes;
+}
+
+void Lists::ok() {
+    const auto urls = editor_->urls();
+    const std::string allowed = editor_->allowedText();
+    if (!costAccepted(urls, allowed)) {
+        return;
+    }
+    const auto status = subscriptions_.apply(urls, allowed);
+    if (!status.ok()) {
+        // The HOSTS file and the window stay as they were; the user may try again.
+        services_.box.show("Error saving the lists: " + status.error());
+        return;
+    }
+    if (filtering_.rewrite()) {
+        services_.box.show(
+            "Hosts file changed. You must restart your\r\nweb browser for "
+            "changes to take effect.");
+    }
+    subscriptions_.startRefreshing();
+    if (editor_ != nullptr) {
+        editor_->close();
+    }
+}
+
+}  // namespace tessel::app

@@ -1,0 +1,274 @@
+#include "app/Subscriptions.h"
+
+#include <QDateTime>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QNetworkRequest>
+#include <QUrl>
+#include <cstdio>
+
+#include "core/Lines.h"
+
+namespace tessel::app {
+namespace {
+
+constexpr std::int64_t kDay = 24 * 60 * 60;
+constexpr int kHourMs = 60 * 60 * 1000;
+constexpr int kTransferTimeoutMs = 60 * 1000;
+
+// The name of a list's files: the same for a URL in every run.
+std::string keyOf(const std::string& url) {
+    std::uint64_t hash = 14695981039346656037ULL;
+    for (const char c : url) {
+        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
+    }
+    char hex[17];
+    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
+    return hex;
+}
+
+std::string refusalText(lists::Refusal refusal) {
+    return refusal == lists::Refusal::TooBig ? "Refused: larger than 256 MB"
+                                             : "Refused: more than 2,000,000 names";
+}
+
+std::string header(QNetworkReply* reply, const char* name) {
+    return reply->rawHeader(name).toStdString();
+}
+
+}  // namespace
+
+Subscriptions::Subscriptions(const Services& services, const ProgramPaths& paths,
+                             std::function<void()> rewrite)
+    : services_(services), paths_(paths), rewrite_(std::move(rewrite)) {
+    hourly_.setInterval(kHourMs);
+    connect(&hourly_, &QTimer::timeout, this, &Subscriptions::startRefreshing);
+}
+
+Subscriptions::~Subscriptions() {
+    for (const auto& [reply, url] : replies_) {
+        reply->disconnect(this);
+        reply->abort();
+    }
+}
+
+void Subscriptions::load() {
+    const auto lists = services_.files.readFile(paths_.lists());
+    const auto allowed = services_.files.readFile(paths_.allowed());
+    allowedText_ = allowed.ok() ? allowed.bytes : std::string();
+    allow_ = lists::AllowList(allowedText_);
+    entries_.clear();
+    for (auto& url : lists::parseUrls(lists.ok() ? lists.bytes : std::string())) {
+        entries_.push_back({std::move(url), "Not downloaded yet", 0, {}, {}, {}});
+        loadCopy(entries_.back());
+    }
+    combined_ = combine(urls());
+}
+
+// The state file: the URL, the ETag, Last-Modified, the time of the last answer, the state.
+void Subscriptions::loadCopy(Entry& entry) {
+    const std::string key = keyOf(entry.url);
+    const auto state = services_.files.readFile(paths_.listState(key));
+    std::vector<std::string> lines;
+    text::forEachLine(state.ok() ? state.bytes : std::string(), [&lines](std::string_view line) {
+        lines.emplace_back(line);
+        return true;
+    });
+    if (lines.size() < 5 || lines[0] != entry.url) {
+        return;
+    }
+    const auto copy = services_.files.readFile(paths_.listCopy(key));
+    if (copy.ok()) {
+        entry.parsed = lists::parseList(copy.bytes);
+        entry.etag = lines[1];
+        entry.lastModified = lines[2];
+        entry.fetched = std::atoll(lines[3].c_str());
+    }
+    entry.state = lines[4];
+}
+
+void Subscriptions::saveState(const Entry& entry) {
+    const std::string text = entry.url + "\r\n" + entry.etag + "\r\n" + entry.lastModified +
+                             "\r\n" + std::to_string(entry.fetched) + "\r\n" + entry.state + "\r\n";
+    (void)services_.files.writeFile(paths_.listState(keyOf(entry.url)), text);
+}
+
+void Subscriptions::startRefreshing() {
+    hourly_.start();
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+    for (auto& entry : entries_) {
+        if (now - entry.fetched >= kDay) {
+            download(entry);
+        }
+    }
+}
+
+void Subscriptions::updateNow() {
+    for (auto& entry : entries_) {
+        download(entry);
+    }
+}
+
+void Subscriptions::download(Entry& entry) {
+    for (const auto& [reply, url] : replies_) {
+        if (url == entry.url) {
+            return;  // already on its way
+        }
+    }
+    if (!network_) {
+        network_ = std::make_unique<QNetworkAccessManager>();
+    }
+    QNetworkRequest request(QUrl(QString::fromStdString(entry.url)));
+    request.setTransferTimeout(kTransferTimeoutMs);
+    // Without a copy to fall back on, a "not modified" answer would leave the list empty.
+    if (entry.parsed.count != 0) {
+        if (!entry.etag.empty()) {
+            request.setRawHeader("If-None-Match", QByteArray::fromStdString(entry.etag));
+        }
+        if (!entry.lastModified.empty()) {
+            request.setRawHeader("If-Modified-Since",
+                                 QByteArray::fromStdString(entry.lastModified));
+        }
+    }
+    QNetworkReply* reply = network_->get(request);
+    replies_[reply] = entry.url;
+    entry.state = "Downloading";
+    connect(reply, &QNetworkReply::downloadProgress, this,
+            [this, reply](qint64 received, qint64 total) { onProgress(reply, received, total); });
+    connect(reply, &QNetworkReply::finished, this, [this, reply] { finished(reply); });
+    emit changed();
+}
+
+void Subscriptions::onProgress(QNetworkReply* reply, qint64 received, qint64 total) {
+    if (received > static_cast<qint64>(lists::kMostBytes)) {
+        reply->setProperty("refused", true);
+        reply->abort();
+        return;
+    }
+    received_[replies_[reply]] = received;
+    qint64 all = 0;
+    for (const auto& [url, bytes] : received_) {
+        all += bytes;
+    }
+    emit progress(all, replies_.size() == 1 ? total : 0);
+}
+
+void Subscriptions::finished(QNetworkReply* reply) {
+    reply->deleteLater();
+    const auto node = replies_.extract(reply);
+    received_.erase(node.mapped());
+    if (Entry* entry = find(node.mapped())) {
+        take(*entry, reply);
+        saveState(*entry);
+    }
+    if (replies_.empty() && fresh_) {
+        fresh_ = false;
+        combined_ = combine(urls());
+        rewrite_();
+    }
+    emit changed();
+}
+
+// A failed, cut or refused download keeps the copy there is, and says why.
+void Subscriptions::take(Entry& entry, QNetworkReply* reply) {
+    if (reply->property("refused").toBool()) {
+        entry.state = refusalText(lists::Refusal::TooBig);
+        return;
+    }
+    if (reply->error() != QNetworkReply::NoError) {
+        entry.state = "Failed: " + reply->errorString().toStdString();
+        return;
+    }
+    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
+    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
+    if (status == 304) {
+        entry.fetched = now;
+        entry.state = "Up to date";
+        return;
+    }
+    const QByteArray body = reply->readAll();
+    const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
+    if (length.isValid() && length.toLongLong() != body.size()) {
+        entry.state = "Failed: the download was cut short";
+        return;
+    }
+    auto parsed = lists::parseList(std::string_view(body.constData(), body.size()));
+    if (parsed.refusal != lists::Refusal::None) {
+        entry.state = refusalText(parsed.refusal);
+        return;
+    }
+    const auto saved = services_.files.writeFile(paths_.listCopy(keyOf(entry.url)),
+                                                 std::string_view(body.constData(), body.size()));
+    entry.state = saved.ok() ? "Up to date" : "Downloaded, but not kept: " + saved.error();
+    entry.parsed = std::move(parsed);
+    entry.fetched = now;
+    entry.etag = header(reply, "ETag");
+    entry.lastModified = header(reply, "Last-Modified");
+    fresh_ = true;
+}
+
+Subscriptions::Entry* Subscriptions::find(const std::string& url) {
+    for (auto& entry : entries_) {
+        if (entry.url == url) {
+            return &entry;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::string> Subscriptions::urls() const {
+    std::vector<std::string> urls;
+    for (const auto& entry : entries_) {
+        urls.push_back(entry.url);
+    }
+    return urls;
+}
+
+platform::Status Subscriptions::apply(const std::vector<std::string>& urls,
+                                      const std::string& allowed) {
+    auto status = services_.files.writeFile(paths_.lists(), lists::formatUrls(urls));
+    if (status.ok()) {
+        status = services_.files.writeFile(paths_.allowed(), allowed);
+    }
+    if (!status.ok()) {
+        return status;
+    }
+    std::vector<Entry> kept;
+    for (const auto& url : urls) {
+        Entry* old = find(url);
+        kept.push_back(old != nullptr ? std::move(*old)
+                                      : Entry{url, "Not downloaded yet", 0, {}, {}, {}});
+        if (old == nullptr) {
+            loadCopy(kept.back());
+        }
+    }
+    entries_ = std::move(kept);
+    combined_ = combine(urls);
+    allowedText_ = allowed;
+    allow_ = lists::AllowList(allowedText_);
+    emit changed();
+    return status;
+}
+
+std::string Subscriptions::combine(const std::vector<std::string>& urls) const {
+    std::vector<std::string_view> names;
+    for (const auto& url : urls) {
+        for (const auto& entry : entries_) {
+            if (entry.url == url) {
+                names.push_back(entry.parsed.names);
+            }
+        }
+    }
+    return lists::combine(names);
+}
+
+lists::Merged Subscriptions::merge(std::string_view badHosts) const {
+    return lists::merge(badHosts, combined_, allow_);
+}
+
+lists::Merged Subscriptions::merge(std::string_view badHosts, const std::vector<std::string>& urls,
+                                   const lists::AllowList& allow) const {
+    return lists::merge(badHosts, combine(urls), allow);
+}
+
+}  // namespace tessel::app

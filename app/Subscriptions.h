@@ -1,0 +1,89 @@
+#pragma once
+
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/Services.h"
+#include "core/BlockLists.h"
+#include "core/ProgramPaths.h"
+
+class QNetworkAccessManager;
+class QNetworkReply;
+
+namespace tessel::app {
+
+// The subscribed block lists: lists.dat, the allow list, and the last good copy of each list,
+// downloaded in the background. Start-up uses the copies at once; a fresh copy that arrives
+// later makes the HOSTS file be written again.
+class Subscriptions final : public QObject {
+    Q_OBJECT
+public:
+    struct Entry final {
+        std::string url;
+        std::string state;         // what the window shows of the last download
+        std::int64_t fetched = 0;  // when the server last answered, seconds since the epoch
+        std::string etag;
+        std::string lastModified;
+        lists::ParsedList parsed;
+    };
+
+    // `rewrite` writes the HOSTS file anew unless filtering is paused.
+    Subscriptions(const Services& services, const ProgramPaths& paths,
+                  std::function<void()> rewrite);
+    ~Subscriptions() override;
+    Q_DISABLE_COPY_MOVE(Subscriptions)
+
+    // Reads lists.dat, allowed.dat and the copies; never waits for the network.
+    void load();
+    // Downloads the lists whose copy is older than a day, now and every hour from now on.
+    void startRefreshing();
+    // Downloads every list now.
+    void updateNow();
+    // The window's OK: lists.dat and allowed.dat written, each atomically.
+    platform::Status apply(const std::vector<std::string>& urls, const std::string& allowed);
+
+    // What the HOSTS file gets beside badHosts.dat with these lists and this allow list.
+    lists::Merged merge(std::string_view badHosts) const;
+    lists::Merged merge(std::string_view badHosts, const std::vector<std::string>& urls,
+                        const lists::AllowList& allow) const;
+
+    const std::vector<Entry>& entries() const { return entries_; }
+    const std::string& allowedText() const { return allowedText_; }
+    std::vector<std::string> urls() const;
+    bool downloading() const { return !replies_.empty(); }
+
+signals:
+    void changed();
+    void progress(qint64 received, qint64 total);
+
+private:
+    void loadCopy(Entry& entry);
+    void saveState(const Entry& entry);
+    void download(Entry& entry);
+    void onProgress(QNetworkReply* reply, qint64 received, qint64 total);
+    void finished(QNetworkReply* reply);
+    void take(Entry& entry, QNetworkReply* reply);
+    Entry* find(const std::string& url);
+    std::string combine(const std::vector<std::string>& urls) const;
+
+    const Services& services_;
+    const ProgramPaths& paths_;
+    std::function<void()> rewrite_;
+    std::vector<Entry> entries_;
+    std::string allowedText_;
+    lists::AllowList allow_;
+    std::string combined_;  // every list's names, each once
+    std::unique_ptr<QNetworkAccessManager> network_;
+    std::map<QNetworkReply*, std::string> replies_;  // the downloads running, and their URLs
+    std::map<std::string, qint64> received_;
+    bool fresh_ = false;  // a download finished with new names since the HOSTS file was written
+    QTimer hourly_;
+};
+
+}  // namespace tessel::app
