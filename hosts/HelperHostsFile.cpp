@@ -35,12 +35,12 @@ bool HelperHostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
     if (hostsPath != kSystemHostsPath) {
         return own_.makeHostsFile(hostsPath, keep);
     }
-    const auto list = files_.readFile(own_.listPath());
+    auto list = files_.readFile(own_.listPath());
     if (!list.ok()) {
         box_.show("Error opening badHosts.dat: " + list.status.error());
         return false;
     }
-    const lists::Merged merged = own_.merge(list.bytes);
+    const lists::Merged merged = own_.merge(std::move(list.bytes));
     auto request = helper::Request::write(keep, readList(merged.list), splitNames(merged.names));
     std::erase_if(request.names, [](const std::string& name) { return name.empty(); });
     // The helper refuses a list with any such line; saying which is kinder than its refusal.
