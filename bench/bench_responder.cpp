@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -284,10 +285,54 @@ void measureAll(const std::array<Server*, 2>& servers) {
     }
 }
 
+// Tessel sending the picture itself (black.gif) against Tessel sending the redirect it falls back
+// to (a picture it cannot read), started in turn and measured under the same loads, round after
+// round: their rates should not differ by more than 5%.
+void comparePictureWithRedirect(const fs::path& program) {
+    const fs::path black = program / "data" / "black.gif";
+    const fs::path missing = program / "data" / "no-such-picture.gif";
+    const std::array<std::pair<fs::path, std::string>, 2> kinds{{
+        {black, tessel::responder::buildPictureReply(black.string(), slurp(black))},
+        {missing, tessel::responder::buildReply(missing.string())},
+    }};
+    constexpr int kRounds = 5;
+    std::array<std::vector<double>, kBusiest + 1> ratios;  // picture rate over redirect rate
+    for (int round = 0; round < kRounds; ++round) {
+        std::array<std::array<double, kBusiest + 1>, 2> rates{};
+        for (std::size_t kind = 0; kind < kinds.size(); ++kind) {
+            const auto& [picture, reply] = kinds[kind];
+            spill(program / "data" / "prefs.dat",
+                  picture.string() + "\r\n/etc/hosts\r\n80\r\n80\r\nkeepHostsFile: True\r\n");
+            Server server{"tessel", reply,
+                          ServerProcess([&program](int readyFd) { runProgram(program, readyFd); })};
+            if (!answers(server.process.port(), reply)) {
+                std::printf("tessel did not answer with the expected reply\n");
+                return;
+            }
+            warmUp(server);
+            for (std::size_t s = 0; s <= kBusiest; ++s) {
+                rates[kind][s] = measure(server, kScenarios[s]).perSecond;
+            }
+        }
+        for (std::size_t s = 0; s <= kBusiest; ++s) {
+            ratios[s].push_back(rates[0][s] / rates[1][s]);
+        }
+    }
+    std::printf("\npicture (black.gif, %zu bytes) against redirect (%zu bytes), %d rounds\n",
+                kinds[0].second.size(), kinds[1].second.size(), kRounds);
+    for (std::size_t s = 0; s <= kBusiest; ++s) {
+        const double ratio = middle(ratios[s]);
+        std::printf("%-16s rate ratio %6.3f  within 5%%: %s\n", kScenarios[s].label, ratio,
+                    verdict(std::abs(1.0 - ratio) <= 0.05));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    verbose = argc > 1 && std::string_view(argv[1]) == "-v";  // every run, not just the medians
+    const std::string_view option = argc > 1 ? argv[1] : "";
+    verbose = option == "-v";                      // every run, not just the medians
+    const bool pictures = option == "--pictures";  // the picture against the redirect only
     if (::geteuid() != 0) {
         std::printf("needs root, for a network and a HOSTS file of its own\n");
         return 0;
@@ -299,6 +344,11 @@ int main(int argc, char** argv) {
     }
     const fs::path program = fs::path(scratch) / "program";
     const std::string reply = makeProgram(program);
+    if (pictures) {
+        comparePictureWithRedirect(program);
+        fs::remove_all(scratch);
+        return 0;
+    }
     {
         Server baseline{"baseline", reply, ServerProcess([&reply](int readyFd) {
                             tessel::bench::runBaselineServer(reply, readyFd);
