@@ -54,7 +54,8 @@ Lists::Lists(const Services& services, ui::MainWindow& window, const ProgramPath
       paths_(paths),
       filtering_(filtering),
       subscriptions_(services, paths, [this] { filtering_.rewrite(); }) {
-    hosts.setNamesProvider([this](std::string_view list) { return subscriptions_.merge(list); });
+    hosts.setNamesProvider(
+        [this](std::string list) { return subscriptions_.merge(std::move(list)); });
     connect(&subscriptions_, &Subscriptions::changed, this, &Lists::showStates);
     connect(&subscriptions_, &Subscriptions::progress, this, [this](qint64 received, qint64 total) {
         if (editor_ != nullptr) {

@@ -262,7 +262,12 @@ std::string Subscriptions::combine(const std::vector<std::string>& urls) const {
     return lists::combine(names);
 }
 
-lists::Merged Subscriptions::merge(std::string_view badHosts) const {
+lists::Merged Subscriptions::merge(std::string badHosts) const {
+    // Nothing subscribed and nothing allowed: the server list goes on as it is, neither copied
+    // nor looked through, however long it is.
+    if (combined_.empty() && allow_.empty()) {
+        return {std::move(badHosts), {}, 0};
+    }
     return lists::merge(badHosts, combined_, allow_);
 }
 

@@ -49,7 +49,7 @@ public:
     platform::Status apply(const std::vector<std::string>& urls, const std::string& allowed);
 
     // What the HOSTS file gets beside badHosts.dat with these lists and this allow list.
-    lists::Merged merge(std::string_view badHosts) const;
+    lists::Merged merge(std::string badHosts) const;
     lists::Merged merge(std::string_view badHosts, const std::vector<std::string>& urls,
                         const lists::AllowList& allow) const;
 

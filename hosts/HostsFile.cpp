@@ -35,7 +35,7 @@ bool HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
 }
 
 lists::Merged HostsFile::merge(std::string list) const {
-    return names_ ? names_(list) : lists::Merged{std::move(list), {}, 0};
+    return names_ ? names_(std::move(list)) : lists::Merged{std::move(list), {}, 0};
 }
 
 bool HostsFile::writeList(const std::string& hostsPath, bool keep, const std::string& list,

@@ -27,7 +27,7 @@ public:
 
     // What goes into the file given badHosts.dat's bytes: the lines the allow list leaves of them
     // and the subscribed names (see lists::merge). Without one, the list alone is written.
-    using NamesProvider = std::function<lists::Merged(std::string_view list)>;
+    using NamesProvider = std::function<lists::Merged(std::string list)>;
     void setNamesProvider(NamesProvider provider) { names_ = std::move(provider); }
 
     std::string listPath() const;
