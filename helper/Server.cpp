@@ -11,6 +11,7 @@
 
 #include "core/ProgramPaths.h"
 #include "platform/linux/Frames.h"
+#include "platform/linux/LoopbackSocket.h"
 
 namespace tessel::helper {
 namespace {
@@ -19,29 +20,6 @@ Reply failure(std::string text, bool ends = false) {
     return Reply{false, false, ends, 0, std::move(text)};
 }
 
-// A listening socket on 127.0.0.1 only, as `tessel` would open itself with the right to.
-int listenOn(std::uint16_t port, int& error) {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        error = errno;
-        return -1;
-    }
-    const int on = 1;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, SOMAXCONN) != 0) {
-        error = errno;
-        ::close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// The checked names as badHosts.dat's lines: nothing but host-name characters reaches the file.
 // The server list as badHosts.dat holds it, and the subscribed names as the merge gives them.
 std::string joined(const std::vector<std::string>& names, std::string_view end) {
     std::string list;
@@ -114,7 +92,7 @@ Reply Server::handle(const Request& request, int& socket) {
         return hostsRequest(request);
     }
     int error = 0;
-    socket = listenOn(request.port, error);
+    socket = platform::listenOnLoopback(request.port, error);
     if (socket < 0) {
         Reply reply = failure(std::strerror(error));
         reply.number = error;

@@ -16,6 +16,8 @@
 #include <cstring>
 #include <string>
 
+#include "platform/linux/LoopbackSocket.h"
+
 namespace tessel::platform {
 namespace {
 
@@ -152,21 +154,10 @@ std::variant<int, ListenError> EpollListener::bound(std::uint16_t port) const {
     if (source_ && port != 0 && port < 1024) {
         return source_(port);
     }
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+    int error = 0;
+    const int fd = listenOnLoopback(port, error);
     if (fd < 0) {
-        return errorFrom(errno);
-    }
-    const int on = 1;
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(port);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (::setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on) != 0 ||
-        ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(fd, SOMAXCONN) != 0) {
-        const int number = errno;
-        ::close(fd);
-        return errorFrom(number);
+        return errorFrom(error);
     }
     return fd;
 }

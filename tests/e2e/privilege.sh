@@ -71,6 +71,8 @@ helper=$(sed -n 's/^\([0-9]*\) \+execve("[^"]*tessel-helper".*/\1/p' "$tmp/trace
 lines=$(grep -E "^$helper +[a-z0-9]+\(" "$tmp/trace" | grep -v '= -1 ')
 written=$(grep -vE ' (execve|openat?)\(' <<<"$lines"; grep -E ' openat?\(' <<<"$lines" | grep -v O_TMPFILE | grep -E 'O_WRONLY|O_RDWR|O_CREAT|O_TRUNC' || true)
 grep -q '/etc/.hosts-before-tessel' <<<"$written" || fail "the trace shows no kept copy being written"
+# Files are made without a name and named once root's: a named one the user could open first.
+! grep -E ' openat?\(.*"/etc/.*O_CREAT' <<<"$lines" || fail "the helper made a file in /etc by name"
 outside=$(grep -oE '"/[^"]*"' <<<"$written" | tr -d '"' | sort -u |
     grep -vE '^(/etc/(hosts|\.hosts-before-tessel|\.tessel-[A-Za-z0-9]{6})|/proc/self/fd/[0-9]+)$' || true)
 [ -z "$outside" ] || fail "the helper wrote beyond the HOSTS file and its kept copy: $outside"

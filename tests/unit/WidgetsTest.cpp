@@ -151,6 +151,9 @@ TEST(Widgets, ServerListLaysOutForItsOuterSize) {
     window.resize(twipsToPixels(6000 - 120), twipsToPixels(1200 - 405));
     EXPECT_TRUE(window.layoutTwips().hosts == (ui::Rect{120, 120, 5610, 90}));
     EXPECT_EQ(window.textBox()->geometry(), ui::twipsRect(120, 120, 5610, 90));
+    // Twips round to the nearest pixel, so no control drifts a pixel short at any resolution.
+    EXPECT_EQ(twipsToPixels(23, 96.0), 2);
+    EXPECT_EQ(twipsToPixels(22, 96.0), 1);
 }
 
 // The About command waits with the real event loop turning, as it does in the program: the
