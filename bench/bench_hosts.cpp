@@ -25,6 +25,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchPlatform.h"
 #include "hosts/HostsFile.h"
 #include "platform/linux/PosixFileSystem.h"
 
@@ -44,27 +45,8 @@ constexpr double kWriteGoal = 1.5;
 constexpr double kRestoreGoal = 1.0;
 constexpr double kMemoryGoal = 1.2;
 
-// A message means the operation failed: the measurement would be meaningless.
-class AbortingBox final : public tessel::platform::MessageBox {
-public:
-    Answer show(const std::string& prompt, Buttons, Icon, const std::string&) override {
-        std::fprintf(stderr, "bench_hosts: unexpected message: %s\n", prompt.c_str());
-        std::abort();
-    }
-};
-
-class BenchProcess final : public tessel::platform::Process {
-public:
-    explicit BenchProcess(std::string directory) : directory_(std::move(directory)) {}
-    std::string programDirectory() const override { return directory_; }
-    std::string hostName() const override { return "bench"; }
-    void processEvents() override {}
-    void repeat(std::chrono::milliseconds, std::function<bool()>) override {}
-    [[noreturn]] void endProgram() override { std::abort(); }
-
-private:
-    std::string directory_;
-};
+using tessel::bench::AbortingBox;
+using tessel::bench::BenchProcess;
 
 // Names shaped like those of real ad and tracking servers, the same in every run.
 std::string makeList() {

@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/support/BenchPlatform.h"
 #include "core/BlockLists.h"
 #include "core/HostsText.h"
 #include "hosts/HostsFile.h"
@@ -36,27 +37,8 @@ constexpr int kLookups = 9;
 constexpr double kMergeGoal = 2.0;
 constexpr double kLookupGoal = 0.35;
 
-class AbortingBox final : public tessel::platform::MessageBox {
-public:
-    tessel::platform::Answer show(const std::string& prompt, tessel::platform::Buttons,
-                                  tessel::platform::Icon, const std::string&) override {
-        std::fprintf(stderr, "bench_lists: unexpected message: %s\n", prompt.c_str());
-        std::abort();
-    }
-};
-
-class BenchProcess final : public tessel::platform::Process {
-public:
-    explicit BenchProcess(std::string directory) : directory_(std::move(directory)) {}
-    std::string programDirectory() const override { return directory_; }
-    std::string hostName() const override { return "bench"; }
-    void processEvents() override {}
-    void repeat(std::chrono::milliseconds, std::function<bool()>) override {}
-    [[noreturn]] void endProgram() override { std::abort(); }
-
-private:
-    std::string directory_;
-};
+using tessel::bench::AbortingBox;
+using tessel::bench::BenchProcess;
 
 // Distinct names shaped like those of ad servers, ending in `end` (LF or CR LF).
 std::string makeNames(const char* end) {
