@@ -119,6 +119,7 @@ const std::map<std::string, Verb> kVerbs{
              EXPECT_EQ(h.files.files[kHosts], was);
          };
      }},
+    {"noEditor", [](H& h, auto&) { EXPECT_EQ(h.form->servers(), nullptr); }},
     {"closeFloater",
      [](H& h, auto&) { h.form->floater()->close(), QCoreApplication::processEvents(); }},
 };
@@ -202,8 +203,8 @@ const std::vector<Row> kRows{
      "Hosts file changed."},
     {"server list not saved", "True", kUser, "start menuServers full=list cmdOK", kKept, "running",
      "Error saving badHosts.dat: No space"},
-    {"server list unreadable", "True", kUser, "start gone=list menuServers", kKept, "running",
-     "Error opening badHosts.dat:\r\nNo such"},
+    {"server list unreadable", "True", kUser, "start gone=list menuServers noEditor", kKept,
+     "running", "Error opening badHosts.dat:\r\nNo such"},
     {"no success word after a failed write", "False", kNone,
      "start full=hosts No menuServers cmdOK", kNone, "running",
      "Error creating HOSTS file: No space"},

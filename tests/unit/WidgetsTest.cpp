@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -10,6 +11,7 @@
 #include <functional>
 
 #include "Harness.h"
+#include "platform/qt/QtTray.h"
 #include "ui/AboutBox.h"
 #include "ui/FloaterWindow.h"
 #include "ui/MainWindow.h"
@@ -189,3 +191,43 @@ TEST(Widgets, AboutWaitsWhileTheProgramRunsOn) {
 }
 
 }  // namespace
+
+// Texts may grow about their designed centre where the desktop font is wider, never clipped; the
+// main window's caption ends where the counter begins.
+TEST(Widgets, TextsFitWhereTheyWereDesigned) {
+    ui::AboutBox box{QIcon()};
+    box.show();
+    for (const auto& [name, twips] : {std::pair{"Label1", QRect(878, 120, 1935, 375)},
+                                      std::pair{"Label2", QRect(1298, 600, 1095, 255)}}) {
+        const auto* label = box.findChild<QLabel*>(QString::fromLatin1(name));
+        ASSERT_NE(label, nullptr) << name;
+        EXPECT_LE(label->fontMetrics().horizontalAdvance(label->text()), label->width()) << name;
+        const QRect shown = label->geometry();
+        const QRect designed = ui::twipsRect(twips.x(), twips.y(), twips.width(), twips.height());
+        EXPECT_NEAR(shown.center().x(), designed.center().x(), 1.0) << name;
+    }
+    ui::MainWindow window;
+    window.show();
+    const auto* caption = window.findChild<QLabel*>(QStringLiteral("lblBlocked"));
+    EXPECT_LE(caption->x() + caption->fontMetrics().horizontalAdvance(caption->text()),
+              window.counter()->x());
+}
+
+// An XEmbed tray shows the menu itself and opens on a double-click only; a StatusNotifierItem host
+// reports its primary click as Trigger and asks for the menu with Context.
+TEST(Widgets, TrayClicksDependOnTheKindOfTray) {
+    using platform::TrayClick;
+    const struct {
+        QSystemTrayIcon::ActivationReason reason;
+        bool itemHost;
+        TrayClick expected;
+    } rows[]{{QSystemTrayIcon::DoubleClick, false, TrayClick::Open},
+             {QSystemTrayIcon::Trigger, false, TrayClick::None},
+             {QSystemTrayIcon::Context, false, TrayClick::None},
+             {QSystemTrayIcon::Trigger, true, TrayClick::Open},
+             {QSystemTrayIcon::Context, true, TrayClick::Menu}};
+    for (const auto& row : rows) {
+        EXPECT_EQ(platform::trayClick(row.reason, row.itemHost), row.expected)
+            << row.reason << (row.itemHost ? " on an item host" : " on XEmbed");
+    }
+}
