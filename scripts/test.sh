@@ -11,7 +11,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 (cd "$root/build" && ctest --output-on-failure -j2 --timeout 600)
 
 "$root/scripts/build.sh" asan "$root/build-asan"
-(cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 ctest --output-on-failure -j2 --timeout 900)
+(cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
+    ctest --output-on-failure -j2 --timeout 900)
 
 if [ -d "$root/fuzz" ]; then
     "$root/scripts/build.sh" fuzz "$root/build-fuzz"
