@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "core/PrefsFormat.h"
+#include "fakes/FakePlatform.h"
+#include "prefs/Preferences.h"
 
 using namespace tessel::prefs;
 
@@ -36,4 +38,17 @@ TEST(PrefsFormat, RewrittenFilesHaveFiveCrLfLines) {
     for (const Row& row : rows) {
         EXPECT_EQ(rewriteLine(row.before, row.line, "NEW"), row.after) << row.before;
     }
+}
+
+// A file with a first line but no second leaves the HOSTS path empty, not the picture's.
+TEST(Preferences, AOneLineFileLeavesTheHostsPathEmpty) {
+    tessel::fakes::FakeMessageBox box;
+    tessel::fakes::MemoryFileSystem files;
+    tessel::fakes::FakeProcess process;
+    files.files["/p"] = "pic\r\n";
+    Preferences prefs(box, files, process, nullptr);
+    std::string hosts;
+    prefs.inputHostsPath("/p", hosts);
+    EXPECT_EQ(hosts, "");
+    EXPECT_EQ(box.shown.size(), 1U);
 }
