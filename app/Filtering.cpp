@@ -93,6 +93,14 @@ void Filtering::giveBackQuietly() {
     }
 }
 
+void Filtering::rewriteAndTell() {
+    if (rewrite()) {
+        services_.box.show(
+            "Hosts file changed. You must restart your\r\nweb browser for "
+            "changes to take effect.");
+    }
+}
+
 bool Filtering::rewrite() {
     if (paused_) {
         return false;

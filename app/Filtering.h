@@ -33,6 +33,8 @@ public:
     // The server list changed: unless paused (Resume writes the new list), the HOSTS file is
     // written anew. True when it was.
     bool rewrite();
+    // The same after the user edited a list: a rewritten file is news for the browsers.
+    void rewriteAndTell();
 
 private:
     void removeLeftovers();

@@ -91,8 +91,7 @@ void Lists::open() {
     editor_ = new ui::ListsWindow(window_.windowIcon());
     editor_->setRows(rows());
     editor_->setAllowedText(subscriptions_.allowedText());
-    const auto list = services_.files.readFile(paths_.list());
-    editor_->setCost(costText(subscriptions_.merge(list.ok() ? list.bytes : std::string())));
+    editor_->setCost(currentCost());
     editor_->setProgress(subscriptions_.downloading(), 0, 0);
     connect(editor_, &ui::ListsWindow::okClicked, this, &Lists::ok);
     connect(editor_, &ui::ListsWindow::updateClicked, &subscriptions_, &Subscriptions::updateNow);
@@ -103,6 +102,12 @@ void Lists::open() {
     editor_->show();
 }
 
+// What one lookup costs with the lists as they are; the server list's bytes move into the merge.
+std::string Lists::currentCost() const {
+    auto list = services_.files.readFile(paths_.list());
+    return costText(subscriptions_.merge(list.ok() ? std::move(list.bytes) : std::string()));
+}
+
 void Lists::showStates() {
     if (editor_ == nullptr) {
         return;
@@ -110,8 +115,7 @@ void Lists::showStates() {
     editor_->showStates(rows());
     editor_->setProgress(subscriptions_.downloading(), 0, 0);
     if (!subscriptions_.downloading()) {
-        const auto list = services_.files.readFile(paths_.list());
-        editor_->setCost(costText(subscriptions_.merge(list.ok() ? list.bytes : std::string())));
+        editor_->setCost(currentCost());
     }
 }
 
@@ -141,11 +145,7 @@ void Lists::ok() {
         services_.box.show("Error saving the lists: " + status.error());
         return;
     }
-    if (filtering_.rewrite()) {
-        services_.box.show(
-            "Hosts file changed. You must restart your\r\nweb browser for "
-            "changes to take effect.");
-    }
+    filtering_.rewriteAndTell();
     subscriptions_.startRefreshing();
     if (editor_ != nullptr) {
         editor_->close();

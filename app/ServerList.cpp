@@ -51,11 +51,7 @@ void ServerList::ok() {
         services_.box.show("Error saving badHosts.dat: " + status.error());
         return;
     }
-    if (filtering_.rewrite()) {
-        services_.box.show(
-            "Hosts file changed. You must restart your\r\nweb browser for "
-            "changes to take effect.");
-    }
+    filtering_.rewriteAndTell();
     // The user may have closed the window while the message was open.
     if (editor_ != nullptr) {
         editor_->close();

@@ -1,9 +1,6 @@
 #include "platform/linux/Privileges.h"
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <pwd.h>
-#include <sys/socket.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,24 +8,19 @@
 #include <filesystem>
 
 #include "core/ProgramPaths.h"
+#include "platform/linux/LoopbackSocket.h"
 
 namespace tessel::platform {
 namespace {
 
 // A port taken by another program still says the bind itself is allowed.
 bool mayBindHttp() {
-    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0) {
-        return false;
+    int error = 0;
+    const int fd = listenOnLoopback(80, error);
+    if (fd >= 0) {
+        ::close(fd);
     }
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(80);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    const bool bound = ::bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
-    const bool allowed = bound || errno == EADDRINUSE;
-    ::close(fd);
-    return allowed;
+    return fd >= 0 || error == EADDRINUSE;
 }
 
 std::string environment(const char* name) {
