@@ -50,7 +50,10 @@ launch() {
 
 # Runs the command until it succeeds, for up to ten seconds.
 eventually() { for _ in $(seq 100); do "$@" 2>/dev/null && return; sleep 0.1; done; return 1; }
-wait_for_port() { eventually curl -s -o /dev/null --max-time 1 http://127.0.0.1/ || fail "nothing answers on port 80"; }
+wait_for_port() {
+    eventually curl -s -o /dev/null --max-time 1 http://127.0.0.1/ ||
+        fail "nothing answers on port 80; the program wrote: $(tail -n 20 "$tmp"/*.log 2>/dev/null)"
+}
 # Waits for process $pid to end; fails with the message otherwise.
 gone() { eventually eval '! kill -0 "$pid"' || fail "$1"; }
 
@@ -78,10 +81,13 @@ replies() {
 # A private virtual display (exports DISPLAY, sets `xvfb`); with "tray", a tray host in its
 # top-left corner, so the first icon is at a known place.
 start_display() {
-    export DISPLAY=:$((500 + RANDOM % 400))
-    Xvfb "$DISPLAY" -screen 0 800x600x24 -nolisten tcp >/dev/null 2>&1 &
+    # The server picks a free number itself and writes it once it listens, so tests running at
+    # the same time never share a display and none starts before its display is there.
+    Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$tmp/display" >/dev/null 2>&1 &
     xvfb=$! pids+=($!)
-    for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+    for _ in $(seq 300); do grep -q '^[0-9]\+$' "$tmp/display" && break; sleep 0.1; done
+    grep -q '^[0-9]\+$' "$tmp/display" || fail "no virtual display after 30 s"
+    export DISPLAY=:$(cat "$tmp/display")
     [ "${1:-}" != tray ] && return
     trayer --edge top --align left --widthtype pixel --width 120 --height 24 --SetDockType false \
         --transparent false --tint 0x404040 >/dev/null 2>&1 &
