@@ -17,6 +17,7 @@
 
 #include "core/HostsText.h"
 #include "core/ListEditor.h"
+#include "platform/linux/HugePages.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "ui/ServersWindow.h"
 
@@ -26,7 +27,8 @@ using Clock = std::chrono::steady_clock;
 using tessel::platform::PosixFileSystem;
 
 constexpr std::size_t kNames = 1'000'000;
-constexpr double kGoalSeconds = 2.0;
+constexpr double kOpenGoalSeconds = 1.0;
+constexpr double kOkGoalSeconds = 0.5;
 
 double since(Clock::time_point start) {
     return std::chrono::duration<double>(Clock::now() - start).count();
@@ -170,9 +172,9 @@ void printFigures(double base, const Opening& opening, const Saving& saving, dou
     report("OK: restore + rewrite the HOSTS file", saving.hosts, base);
     report("OK: total", saving.total(), base);
     report("(refilling the box with the cleaned text)", refill, base);
-    std::printf("  goal: open < %.0f s %s, OK < %.0f s %s\n", kGoalSeconds,
-                opening.total() < kGoalSeconds ? "met" : "MISSED", kGoalSeconds,
-                saving.total() < kGoalSeconds ? "met" : "MISSED");
+    std::printf("  goal: open < %.1f s %s, OK < %.1f s %s\n", kOpenGoalSeconds,
+                opening.total() < kOpenGoalSeconds ? "met" : "MISSED", kOkGoalSeconds,
+                saving.total() < kOkGoalSeconds ? "met" : "MISSED");
 }
 
 void run(PosixFileSystem& files, const Paths& paths) {
@@ -192,6 +194,8 @@ void run(PosixFileSystem& files, const Paths& paths) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // As the program does: the text box's buffers are Qt's, and huge pages are asked for them.
+    tessel::platform::useHugePagesForHeap(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }

@@ -1,6 +1,7 @@
 #include "core/HostsText.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 #include <memory>
@@ -53,7 +54,7 @@ public:
     }
 
 private:
-    static constexpr std::size_t kPiece = std::size_t{1} << 20;
+    static constexpr std::size_t kPiece = std::size_t{1} << 18;
 
     void flush() {
         if (used_ != 0) {
@@ -186,17 +187,27 @@ bool namesMachine(const std::string& name, std::string_view hostName) {
            (name == host || name == shortName || name.starts_with(shortName + "."));
 }
 
-// Which of `names` (lower case) the list holds, letter case ignored.
+// Which of `names` (lower case) the list holds, letter case ignored. The list has a million lines
+// and the names a handful: a line is lowered and looked up only when its length and first letter
+// could make it one of them.
 std::set<std::string> listedAmong(const std::set<std::string>& names, std::string_view list) {
-    std::set<std::size_t> sizes;
-    for (const auto& name : names) {
-        sizes.insert(name.size());
-    }
     std::set<std::string> listed;
+    std::vector<bool> lengths;
+    std::array<bool, 256> firsts{};
+    for (const auto& name : names) {
+        lengths.resize(std::max(lengths.size(), name.size() + 1));
+        lengths[name.size()] = true;
+        firsts[static_cast<unsigned char>(name.front())] = true;
+    }
+    std::string lower;
     text::forEachLine(list, [&](std::string_view line) {
-        if (sizes.count(line.size()) != 0) {
-            if (std::string name = lowered(line); names.count(name) != 0) {
-                listed.insert(std::move(name));
+        if (line.size() < lengths.size() && lengths[line.size()] &&
+            firsts[static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(line[0])))]) {
+            lower.assign(line);
+            std::transform(lower.begin(), lower.end(), lower.begin(),
+                           [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+            if (names.count(lower) != 0) {
+                listed.insert(lower);
             }
         }
         return true;

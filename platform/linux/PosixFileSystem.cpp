@@ -1,10 +1,10 @@
 #include "platform/linux/PosixFileSystem.h"
 
 #include "core/ProgramPaths.h"
+#include "platform/linux/HugePages.h"
 
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -310,18 +310,6 @@ Status replaceFile(const std::string& path, const text::Pieces& content, const O
         return status;
     }
     return moveInto(temporary, path, content, wanted);
-}
-
-// A fresh buffer for a HOSTS file of a million names costs thousands of page faults, as much as
-// the read itself; huge pages, where the kernel hands them out on request, halve the time.
-void preferHugePages(char* buffer, std::size_t size) {
-    constexpr std::uintptr_t kHugePage = std::uintptr_t{2} << 20;
-    const auto start = reinterpret_cast<std::uintptr_t>(buffer);
-    const std::uintptr_t begin = (start + kHugePage - 1) & ~(kHugePage - 1);
-    const std::uintptr_t end = (start + size) & ~(kHugePage - 1);
-    if (end > begin) {
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // only advice
-    }
 }
 
 }  // namespace
