@@ -30,8 +30,8 @@ void useHugePagesForHeap(char** argv) {
     // The allocator reads its settings only as a process starts. A choice the user made stands
     // either way, and the setting marks the restarted program, so there is never a second.
     const char* current = std::getenv(std::string(kTunables).c_str());
-    if (current != nullptr && std::string_view(current).find("glibc.malloc.hugetlb") !=
-                                  std::string_view::npos) {
+    if (current != nullptr &&
+        std::string_view(current).find("glibc.malloc.hugetlb") != std::string_view::npos) {
         return;
     }
     std::string tunables(kHugeHeap);
