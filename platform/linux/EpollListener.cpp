@@ -173,25 +173,32 @@ std::optional<ListenError> EpollListener::open(Door door, std::uint16_t port) {
     const int fd = std::get<int>(socket);
     sockaddr_in address{};
     socklen_t length = sizeof address;
-    const std::uint32_t generation = nextGeneration();
-    // A socket from elsewhere is made nonblocking here; accepting stays stopped for a new socket
-    // too while descriptors are short.
+    // A socket from elsewhere is made nonblocking here.
     if (::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK) != 0 ||
-        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0 ||
-        !setInterest(epoll_, EPOLL_CTL_ADD, fd, paused_ ? 0U : EPOLLIN, tagOf(fd, generation))) {
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         const int number = errno;
         ::close(fd);
         return errorFrom(number);
     }
-    doors_[door] = Socket{fd, generation, ntohs(address.sin_port)};
+    auto* notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this, door] { acceptPending(door); });
+    // Accepting stays stopped for a new socket too while descriptors are short.
+    notifier->setEnabled(!paused_);
+    doors_[door] = Socket{fd, ntohs(address.sin_port), notifier};
     return std::nullopt;
 }
 
 void EpollListener::shut(Door door) {
-    if (doors_[door].fd >= 0) {
-        ::close(doors_[door].fd);  // closing also takes it out of the epoll set
+    Socket& socket = doors_[door];
+    if (socket.notifier != nullptr) {
+        // It may be the very notifier whose signal is running now.
+        socket.notifier->setEnabled(false);
+        socket.notifier->deleteLater();
     }
-    doors_[door] = Socket{};
+    if (socket.fd >= 0) {
+        ::close(socket.fd);
+    }
+    socket = Socket{};
 }
 
 void EpollListener::close() {
@@ -246,12 +253,6 @@ void EpollListener::dispatch(std::uint64_t tag, std::uint32_t ready) {
         expireSilent();
         return;
     }
-    for (const Door door : {kReplying, kCountOnly}) {
-        if (fd == doors_[door].fd && generation == doors_[door].generation) {
-            acceptPending(door);
-            return;
-        }
-    }
     if ((ready & EPOLLOUT) != 0 && isCurrent(fd, generation)) {
         flush(fd);
     }
@@ -262,6 +263,7 @@ void EpollListener::dispatch(std::uint64_t tag, std::uint32_t ready) {
 
 void EpollListener::acceptPending(Door door) {
     const int listener = doors_[door].fd;
+    now_ = Clock::now();
     for (int attempt = 0; attempt < kAcceptsPerPass && doors_[door].fd == listener; ++attempt) {
         const int fd = ::accept4(listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
         if (fd >= 0) {
@@ -444,8 +446,8 @@ void EpollListener::drop(int fd) {
 // Descriptors are short for the whole process, so both ports stop accepting.
 void EpollListener::pauseAccepting() {
     for (const Socket& door : doors_) {
-        if (door.fd >= 0) {
-            setInterest(epoll_, EPOLL_CTL_MOD, door.fd, 0, tagOf(door.fd, door.generation));
+        if (door.notifier != nullptr) {
+            door.notifier->setEnabled(false);
         }
     }
     paused_ = true;
@@ -456,8 +458,8 @@ void EpollListener::pauseAccepting() {
 void EpollListener::resumeAccepting() {
     paused_ = false;
     for (const Socket& door : doors_) {
-        if (door.fd >= 0) {
-            setInterest(epoll_, EPOLL_CTL_MOD, door.fd, EPOLLIN, tagOf(door.fd, door.generation));
+        if (door.notifier != nullptr) {
+            door.notifier->setEnabled(true);
         }
     }
 }
