@@ -3,6 +3,7 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -38,8 +39,16 @@ void useHugePagesForHeap(char** argv) {
     if (current != nullptr && *current != '\0') {
         tunables = std::string(current) + ":" + tunables;
     }
+    // The program's own path, not /proc/self/exe: the process takes its name from the path it
+    // is started by, and `pgrep tessel` or `killall tessel` must still find it.
+    std::string self(PATH_MAX, '\0');
+    const ssize_t length = ::readlink("/proc/self/exe", self.data(), self.size());
+    if (length <= 0 || static_cast<std::size_t>(length) >= self.size()) {
+        return;
+    }
+    self.resize(static_cast<std::size_t>(length));
     if (::setenv(std::string(kTunables).c_str(), tunables.c_str(), 1) == 0) {
-        ::execv("/proc/self/exe", argv);
+        ::execv(self.c_str(), argv);
     }
 }
 
