@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "core/Lines.h"
 
@@ -45,18 +46,19 @@ void dropShort(std::vector<Text>& list) {
     list.resize(count);
 }
 
-// An entry's place in the order is the locale's collation key of its lower-cased text. The keys
-// live in one shared buffer; the first bytes of each ride along with its position, so that most
-// comparisons never leave the small array being sorted. Keys hold no NUL bytes, so zero padding
-// sorts a shorter key first.
+// An entry's place in the order is the locale's collation key of its lower-cased text. The first
+// bytes of each key ride along with its position, so that most comparisons never leave the small
+// array being sorted; the rest lives in blocks shared by many keys. Keys hold no NUL bytes, so
+// zero padding sorts a shorter key first.
 struct Keyed final {
     std::uint64_t head = 0;   // key bytes 0 to 7
     std::uint32_t tail = 0;   // key bytes 8 to 11
     std::uint32_t index = 0;  // four billion names make a file of over 12 GB
 };
 
-struct Span final {
-    std::size_t offset = 0;
+// The part of a key after the bytes that ride in Keyed.
+struct Rest final {
+    const char* bytes = nullptr;
     std::size_t length = 0;
 };
 
@@ -66,7 +68,7 @@ public:
         for (std::size_t c = 0; c < lower_.size(); ++c) {
             lower_[c] = static_cast<char>(std::tolower(static_cast<int>(c)));
         }
-        spans_.reserve(entries);
+        rests_.reserve(entries);
     }
 
     // Text after an embedded NUL byte is not looked at; such entries tie and keep their order.
@@ -80,7 +82,7 @@ public:
             scratch_.resize(length + 1);
             length = std::strxfrm(scratch_.data(), lowered_.c_str(), scratch_.size());
         }
-        Keyed keyed{0, 0, static_cast<std::uint32_t>(spans_.size())};
+        Keyed keyed{0, 0, static_cast<std::uint32_t>(rests_.size())};
         for (std::size_t i = 0; i < kPrefixBytes; ++i) {
             const auto byte = i < length ? static_cast<unsigned char>(scratch_[i]) : 0U;
             if (i < kHeadBytes) {
@@ -89,8 +91,8 @@ public:
                 keyed.tail = (keyed.tail << 8U) | byte;
             }
         }
-        spans_.push_back({keys_.size(), length});
-        keys_.append(scratch_.data(), length);
+        const std::size_t skip = std::min(kPrefixBytes, length);
+        rests_.push_back(store(std::string_view(scratch_.data() + skip, length - skip)));
         return keyed;
     }
 
@@ -104,16 +106,35 @@ public:
 
 private:
     std::string_view key(std::uint32_t index) const {
-        const Span& span = spans_[index];
-        const std::size_t skip = std::min(kPrefixBytes, span.length);
-        return std::string_view(keys_).substr(span.offset + skip, span.length - skip);
+        return {rests_[index].bytes, rests_[index].length};
     }
 
+    // Blocks of a fixed size rather than one growing buffer: the keys of a million names in a
+    // real locale take over a hundred megabytes, which a growing buffer would copy again and
+    // again. A key that does not fit what is left starts a block of its own size or more.
+    Rest store(std::string_view rest) {
+        if (rest.empty()) {
+            return {};
+        }
+        if (rest.size() > blockSize_ - used_) {
+            blockSize_ = std::max(kBlockBytes, rest.size());
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
+            used_ = 0;
+        }
+        char* const at = blocks_.back().get() + used_;
+        std::memcpy(at, rest.data(), rest.size());
+        used_ += rest.size();
+        return {at, rest.size()};
+    }
+
+    static constexpr std::size_t kBlockBytes = std::size_t{16} << 20;
     std::array<char, 256> lower_{};
     std::string lowered_;
     std::string scratch_ = std::string(256, '\0');
-    std::string keys_;
-    std::vector<Span> spans_;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    std::size_t blockSize_ = 0;
+    std::size_t used_ = 0;
+    std::vector<Rest> rests_;
 };
 
 // Positions of the entries in sorted order; entries that compare equal keep their order.

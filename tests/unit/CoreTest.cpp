@@ -169,6 +169,8 @@ TEST(ListEditor, LoadsCleanedAndSortedWithoutCase) {
         {"after a removal", "Ab.c\r\nx\r\nab.c\r\nAB.c\r\n", "Ab.c\r\nAB.c\r\nab.c"},
         {"name before its longer forms", "p.example.com.au\np.example.com\np.example\n",
          "p.example\r\np.example.com\r\np.example.com.au"},
+        {"decided past the twelfth character", "adserver.example.net\r\nadserver.example.com\r\n",
+         "adserver.example.com\r\nadserver.example.net"},
         {"duplicates and blanks kept", "b.c \r\n\ta.c\r\nb.c \r\n", "\ta.c\r\nb.c \r\nb.c "},
         {"only short lines", "a\r\n\r\nb\r\n \r\n", ""},
     };
