@@ -6,7 +6,6 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
-#include <memory>
 
 #include "core/Lines.h"
 
@@ -46,20 +45,26 @@ void dropShort(std::vector<Text>& list) {
     list.resize(count);
 }
 
-// An entry's place in the order is the locale's collation key of its lower-cased text. The first
-// bytes of each key ride along with its position, so that most comparisons never leave the small
-// array being sorted; the rest lives in blocks shared by many keys. Keys hold no NUL bytes, so
-// zero padding sorts a shorter key first.
+// An entry's place in the order is the locale's collation key of its lower-cased text. A key in
+// a desktop's locale is some seven bytes a character, every level of the comparison one after the
+// other, and a million of them would take over a hundred megabytes; but the first few dozen bytes
+// nearly always decide. So the first kPrefixBytes ride along with the entry's position, so that
+// most comparisons never leave the small array being sorted, the next kRestBytes are kept beside
+// it, and only keys equal that far are compared whole, by the locale itself. Keys hold no NUL
+// bytes, so zero padding sorts a shorter key first.
 struct Keyed final {
     std::uint64_t head = 0;   // key bytes 0 to 7
     std::uint32_t tail = 0;   // key bytes 8 to 11
     std::uint32_t index = 0;  // four billion names make a file of over 12 GB
 };
 
-// The part of a key after the bytes that ride in Keyed.
+constexpr std::size_t kRestBytes = 27;
+
+// Key bytes from kPrefixBytes on, as far as kRestBytes of them.
 struct Rest final {
-    const char* bytes = nullptr;
-    std::size_t length = 0;
+    std::array<char, kRestBytes> bytes{};
+    std::uint8_t length = 0;
+    bool cut = false;  // the key goes on past these bytes
 };
 
 class Collation final {
@@ -68,15 +73,14 @@ public:
         for (std::size_t c = 0; c < lower_.size(); ++c) {
             lower_[c] = static_cast<char>(std::tolower(static_cast<int>(c)));
         }
+        entries_.reserve(entries);
         rests_.reserve(entries);
     }
 
     // Text after an embedded NUL byte is not looked at; such entries tie and keep their order.
     Keyed add(std::string_view entry) {
-        lowered_.assign(entry.substr(0, entry.find('\0')));
-        for (char& c : lowered_) {
-            c = lower_[static_cast<unsigned char>(c)];
-        }
+        entry = entry.substr(0, entry.find('\0'));
+        lower(entry, lowered_);
         std::size_t length = std::strxfrm(scratch_.data(), lowered_.c_str(), scratch_.size());
         if (length >= scratch_.size()) {
             scratch_.resize(length + 1);
@@ -92,7 +96,12 @@ public:
             }
         }
         const std::size_t skip = std::min(kPrefixBytes, length);
-        rests_.push_back(store(std::string_view(scratch_.data() + skip, length - skip)));
+        Rest rest;
+        rest.length = static_cast<std::uint8_t>(std::min(kRestBytes, length - skip));
+        rest.cut = length - skip > kRestBytes;
+        std::memcpy(rest.bytes.data(), scratch_.data() + skip, rest.length);
+        rests_.push_back(rest);
+        entries_.push_back(entry);
         return keyed;
     }
 
@@ -101,39 +110,32 @@ public:
             return a.head != b.head ? a.head < b.head : a.tail < b.tail;
         }
         // Equal prefixes mean both keys are that long, or both are the same short key.
-        return key(a.index) < key(b.index);
+        const Rest& restA = rests_[a.index];
+        const Rest& restB = rests_[b.index];
+        const std::string_view kept(restA.bytes.data(), restA.length);
+        const int order = kept.compare(std::string_view(restB.bytes.data(), restB.length));
+        if (order != 0 || !restA.cut || !restB.cut) {
+            // A key that stops here sorts before one that goes on.
+            return order != 0 ? order < 0 : !restA.cut && restB.cut;
+        }
+        lower(entries_[a.index], lowered_);
+        lower(entries_[b.index], other_);
+        return std::strcoll(lowered_.c_str(), other_.c_str()) < 0;
     }
 
 private:
-    std::string_view key(std::uint32_t index) const {
-        return {rests_[index].bytes, rests_[index].length};
+    void lower(std::string_view entry, std::string& into) const {
+        into.assign(entry);
+        for (char& c : into) {
+            c = lower_[static_cast<unsigned char>(c)];
+        }
     }
 
-    // Blocks of a fixed size rather than one growing buffer: the keys of a million names in a
-    // real locale take over a hundred megabytes, which a growing buffer would copy again and
-    // again. A key that does not fit what is left starts a block of its own size or more.
-    Rest store(std::string_view rest) {
-        if (rest.empty()) {
-            return {};
-        }
-        if (rest.size() > blockSize_ - used_) {
-            blockSize_ = std::max(kBlockBytes, rest.size());
-            blocks_.push_back(std::make_unique_for_overwrite<char[]>(blockSize_));
-            used_ = 0;
-        }
-        char* const at = blocks_.back().get() + used_;
-        std::memcpy(at, rest.data(), rest.size());
-        used_ += rest.size();
-        return {at, rest.size()};
-    }
-
-    static constexpr std::size_t kBlockBytes = std::size_t{16} << 20;
     std::array<char, 256> lower_{};
-    std::string lowered_;
+    mutable std::string lowered_;
+    mutable std::string other_;
     std::string scratch_ = std::string(256, '\0');
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    std::size_t blockSize_ = 0;
-    std::size_t used_ = 0;
+    std::vector<std::string_view> entries_;
     std::vector<Rest> rests_;
 };
 

@@ -171,6 +171,11 @@ TEST(ListEditor, LoadsCleanedAndSortedWithoutCase) {
          "p.example\r\np.example.com\r\np.example.com.au"},
         {"decided past the twelfth character", "adserver.example.net\r\nadserver.example.com\r\n",
          "adserver.example.com\r\nadserver.example.net"},
+        {"decided past the fortieth",
+         "ads.a-long-prefix-shared-by-two-names.example.net\r\n"
+         "ads.a-long-prefix-shared-by-two-names.example.com",
+         "ads.a-long-prefix-shared-by-two-names.example.com\r\n"
+         "ads.a-long-prefix-shared-by-two-names.example.net"},
         {"duplicates and blanks kept", "b.c \r\n\ta.c\r\nb.c \r\n", "\ta.c\r\nb.c \r\nb.c "},
         {"only short lines", "a\r\n\r\nb\r\n \r\n", ""},
     };
