@@ -105,9 +105,10 @@ public:
         return keyed;
     }
 
-    bool less(const Keyed& a, const Keyed& b) const {
+    // Below, equal to or above zero as a sorts before, with or after b.
+    int compare(const Keyed& a, const Keyed& b) const {
         if (a.head != b.head || a.tail != b.tail) {
-            return a.head != b.head ? a.head < b.head : a.tail < b.tail;
+            return a.head != b.head ? (a.head < b.head ? -1 : 1) : (a.tail < b.tail ? -1 : 1);
         }
         // Equal prefixes mean both keys are that long, or both are the same short key.
         const Rest& restA = rests_[a.index];
@@ -116,11 +117,11 @@ public:
         const int order = kept.compare(std::string_view(restB.bytes.data(), restB.length));
         if (order != 0 || !restA.cut || !restB.cut) {
             // A key that stops here sorts before one that goes on.
-            return order != 0 ? order < 0 : !restA.cut && restB.cut;
+            return order != 0 ? order : static_cast<int>(restA.cut) - static_cast<int>(restB.cut);
         }
         lower(entries_[a.index], lowered_);
         lower(entries_[b.index], other_);
-        return std::strcoll(lowered_.c_str(), other_.c_str()) < 0;
+        return std::strcoll(lowered_.c_str(), other_.c_str());
     }
 
 private:
@@ -148,10 +149,15 @@ std::vector<std::size_t> sortedOrder(const std::vector<Text>& list) {
     for (const Text& entry : list) {
         keyed.push_back(collation.add(entry));
     }
-    const auto less = [&collation](const Keyed& a, const Keyed& b) { return collation.less(a, b); };
+    // Between equal entries their position decides, so they keep their order under the unstable
+    // sort, which is the faster one.
+    const auto before = [&collation](const Keyed& a, const Keyed& b) {
+        const int order = collation.compare(a, b);
+        return order < 0 || (order == 0 && a.index < b.index);
+    };
     // A list the editor saved is already in order; checking costs one comparison per entry.
-    if (!std::is_sorted(keyed.begin(), keyed.end(), less)) {
-        std::stable_sort(keyed.begin(), keyed.end(), less);
+    if (!std::is_sorted(keyed.begin(), keyed.end(), before)) {
+        std::sort(keyed.begin(), keyed.end(), before);
     }
     std::vector<std::size_t> order;
     order.reserve(keyed.size());

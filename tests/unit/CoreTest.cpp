@@ -182,6 +182,18 @@ TEST(ListEditor, LoadsCleanedAndSortedWithoutCase) {
     for (const auto& row : rows) {
         EXPECT_EQ(loadForEditing(row.in), *row.out) << row.name;
     }
+    // Forty spellings of one name after a later one: more than a sort puts in place by simple
+    // insertion.
+    std::string spellings;
+    for (unsigned pattern = 0; pattern < 40; ++pattern) {
+        std::string name = "abcdef.com";
+        for (unsigned bit = 0; bit < 6; ++bit) {
+            name[bit] =
+                (pattern & (1U << bit)) != 0 ? static_cast<char>(name[bit] - 32) : name[bit];
+        }
+        spellings += (pattern == 0 ? "" : "\r\n") + name;
+    }
+    EXPECT_EQ(loadForEditing("zz.com\r\n" + spellings), spellings + "\r\nzz.com");
 }
 
 TEST(ListEditor, SavesCollapsedText) {
