@@ -82,9 +82,7 @@ std::vector<ui::ListsWindow::Row> Lists::rows() const {
 
 void Lists::open() {
     if (editor_ != nullptr) {
-        editor_->show();
-        editor_->raise();
-        editor_->activateWindow();
+        editor_->bringToFront();
         return;
     }
     services_.zorder.setTopmost(platform::WindowId::Main, false);

@@ -16,9 +16,7 @@ ServerList::~ServerList() {
 
 void ServerList::open() {
     if (editor_ != nullptr) {
-        editor_->show();
-        editor_->raise();
-        editor_->activateWindow();
+        editor_->bringToFront();
         return;
     }
     services_.zorder.setTopmost(WindowId::Main, false);

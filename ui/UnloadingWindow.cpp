@@ -12,6 +12,12 @@ UnloadingWindow::~UnloadingWindow() {
     announceUnload();
 }
 
+void UnloadingWindow::bringToFront() {
+    show();
+    raise();
+    activateWindow();
+}
+
 void UnloadingWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
     if (event->isAccepted()) {

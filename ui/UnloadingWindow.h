@@ -14,6 +14,9 @@ public:
     ~UnloadingWindow() override;
     Q_DISABLE_COPY_MOVE(UnloadingWindow)
 
+    // Shows the window again above the others, for a second opening of one already open.
+    void bringToFront();
+
 signals:
     void unloaded();
 
