@@ -3,9 +3,6 @@
 // same bytes in the same run. Runs on a real window under the offscreen platform unless
 // QT_QPA_PLATFORM says otherwise. Prints seconds and ratios; always exits 0.
 
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <QApplication>
 #include <QEventLoop>
 #include <QTimer>
@@ -15,6 +12,7 @@
 #include <cstdio>
 #include <string>
 
+#include "bench/support/BenchPlatform.h"
 #include "core/HostsText.h"
 #include "core/ListEditor.h"
 #include "platform/linux/HugePages.h"
@@ -200,14 +198,13 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
     QApplication application(argc, argv);
-    char pattern[] = "/tmp/tessel-bench-editor-XXXXXX";
-    const char* directory = ::mkdtemp(pattern);
-    if (directory == nullptr) {
+    const tessel::bench::ScratchDirectory scratch("tessel-bench-editor");
+    if (scratch.path().empty()) {
         std::printf("no temporary directory\n");
         return 0;
     }
-    const Paths paths{std::string(directory) + "/badHosts.dat",
-                      std::string(directory) + "/copy.dat", std::string(directory) + "/hosts"};
+    const std::string& directory = scratch.path();
+    const Paths paths{directory + "/badHosts.dat", directory + "/copy.dat", directory + "/hosts"};
     PosixFileSystem files;
     const std::string list = makeList();
     if (check(files.writeFile(paths.list, list), "setup") &&
@@ -216,9 +213,5 @@ int main(int argc, char** argv) {
                     static_cast<double>(list.size()) / 1e6, ::setlocale(LC_COLLATE, nullptr));
         run(files, paths);
     }
-    for (const std::string& path : {paths.list, paths.copy, paths.hosts}) {
-        ::unlink(path.c_str());
-    }
-    ::rmdir(directory);
     return 0;
 }

@@ -264,12 +264,12 @@ void print(const Row& row, bool& met) {
 }  // namespace
 
 int main() {
-    char pattern[] = "/tmp/tessel-bench-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) {
+    const tessel::bench::ScratchDirectory scratch("tessel-bench-hosts");
+    if (scratch.path().empty()) {
         std::perror("mkdtemp");
         return 1;
     }
-    const std::string dir = pattern;
+    const std::string& dir = scratch.path();
     std::filesystem::create_directory(dir + "/data");
     // The list is made in a child too: the parent's high-water mark is what every child inherits.
     inChild([&] { put(dir + "/data/badHosts.dat", makeList()); });
@@ -333,7 +333,6 @@ int main() {
         "sync ms: fdatasync of the cp result; op/cps: op against cp + that fdatasync; cpu: user +\n"
         "system time (op's, cp's process); peak MB: op's peak resident size (in a child) over its "
         "start\n");
-    std::filesystem::remove_all(dir);
     std::printf("%s\n", met ? "all goals met" : "GOAL MISSED");
     return met ? 0 : 2;
 }

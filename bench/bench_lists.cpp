@@ -170,15 +170,13 @@ bool benchLookup(const std::string& dir) {
 }  // namespace
 
 int main() {
-    char pattern[] = "/tmp/tessel-bench-lists-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) {
+    const tessel::bench::ScratchDirectory scratch("tessel-bench-lists");
+    if (scratch.path().empty()) {
         std::perror("mkdtemp");
         return 1;
     }
-    const std::string dir = pattern;
-    const bool merge = benchMerge(dir);
-    const bool lookup = benchLookup(dir);
-    std::filesystem::remove_all(dir);
+    const bool merge = benchMerge(scratch.path());
+    const bool lookup = benchLookup(scratch.path());
     std::printf("%s\n", merge && lookup ? "all goals met" : "GOAL MISSED");
     return merge && lookup ? 0 : 2;
 }

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "bench/support/BaselineServer.h"
+#include "bench/support/BenchPlatform.h"
 #include "bench/support/LoadClient.h"
 #include "bench/support/ServerProcess.h"
 #include "core/Reply.h"
@@ -359,17 +360,16 @@ int main(int argc, char** argv) {
         std::printf("needs root, for a network and a HOSTS file of its own\n");
         return 0;
     }
-    std::string scratch = (fs::temp_directory_path() / "tessel-bench-XXXXXX").string();
-    if (::mkdtemp(scratch.data()) == nullptr || !enterNamespaces(fs::path(scratch) / "hosts")) {
+    const tessel::bench::ScratchDirectory scratch("tessel-bench-responder");
+    if (scratch.path().empty() || !enterNamespaces(fs::path(scratch.path()) / "hosts")) {
         std::printf("could not enter private network and mount namespaces\n");
         return 0;
     }
-    const fs::path program = fs::path(scratch) / "program";
+    const fs::path program = fs::path(scratch.path()) / "program";
     const std::string reply = makeProgram(program);
     placeOn(kClientCpu);
     if (pictures) {
         comparePictureWithRedirect(program);
-        fs::remove_all(scratch);
         return 0;
     }
     {
@@ -393,6 +393,5 @@ int main(int argc, char** argv) {
             printGoals(baseline, ours);
         }
     }
-    fs::remove_all(scratch);
     return 0;
 }

@@ -1,10 +1,14 @@
 #pragma once
 
+#include <stdlib.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
+#include <system_error>
 
 #include "platform/MessageBox.h"
 #include "platform/Process.h"
@@ -34,6 +38,32 @@ public:
 
 private:
     std::string directory_;
+};
+
+// A fresh directory under the system's temporary one, removed with all it holds when the
+// benchmark ends, however it ends short of a crash. Forked children leave it to their parent.
+class ScratchDirectory final {
+public:
+    explicit ScratchDirectory(const std::string& name) {
+        std::string pattern = (std::filesystem::temp_directory_path() / name).string() + "-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr) {
+            path_ = pattern;
+        }
+    }
+    ~ScratchDirectory() {
+        if (!path_.empty()) {
+            std::error_code ignored;
+            std::filesystem::remove_all(path_, ignored);
+        }
+    }
+    ScratchDirectory(const ScratchDirectory&) = delete;
+    ScratchDirectory& operator=(const ScratchDirectory&) = delete;
+
+    // Empty when no directory could be made.
+    const std::string& path() const { return path_; }
+
+private:
+    std::string path_;
 };
 
 }  // namespace tessel::bench

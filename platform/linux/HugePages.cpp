@@ -12,7 +12,7 @@
 namespace tessel::platform {
 namespace {
 
-constexpr std::string_view kTunables = "GLIBC_TUNABLES";
+constexpr const char* kTunables = "GLIBC_TUNABLES";
 constexpr std::string_view kHugeHeap = "glibc.malloc.hugetlb=1";
 
 }  // namespace
@@ -30,7 +30,7 @@ void preferHugePages(void* buffer, std::size_t size) {
 void useHugePagesForHeap(char** argv) {
     // The allocator reads its settings only as a process starts. A choice the user made stands
     // either way, and the setting marks the restarted program, so there is never a second.
-    const char* current = std::getenv(std::string(kTunables).c_str());
+    const char* current = std::getenv(kTunables);
     if (current != nullptr &&
         std::string_view(current).find("glibc.malloc.hugetlb") != std::string_view::npos) {
         return;
@@ -47,7 +47,7 @@ void useHugePagesForHeap(char** argv) {
         return;
     }
     self.resize(static_cast<std::size_t>(length));
-    if (::setenv(std::string(kTunables).c_str(), tunables.c_str(), 1) == 0) {
+    if (::setenv(kTunables, tunables.c_str(), 1) == 0) {
         ::execv(self.c_str(), argv);
     }
 }
