@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <cerrno>
+#include <cstdlib>
 #include <memory>
 #include <variant>
 
@@ -25,12 +26,14 @@ namespace {
 
 // The listening sockets come from the helper, which may bind the low ports.
 void listenThrough(platform::HelperLink& helper, platform::EpollListener& listener,
-                   platform::Process& process) {
-    listener.takeSocketsFrom([&helper, &process](std::uint16_t port) {
+                   platform::MessageBox& box, platform::Process& process) {
+    listener.takeSocketsFrom([&helper, &box, &process](std::uint16_t port) {
         int socket = -1;
         const auto reply = helper.call(helper::Request::listen(port), &socket);
         if (reply.ends) {
-            process.endProgram();  // the helper is gone: nothing can be given back through it
+            // The helper is gone: nothing can be given back through it, but the user is told.
+            box.show(reply.text + "\r\nExiting Tessel.");
+            process.endProgram();
         }
         std::variant<int, platform::ListenError> result = socket;
         if (!reply.ok || socket < 0) {
@@ -43,20 +46,28 @@ void listenThrough(platform::HelperLink& helper, platform::EpollListener& listen
 }
 
 // Without rights of its own the program runs only through its helper; a user who may not run
-// that is told how to get the rights.
+// that is told how to get the rights. A helper that runs but will not serve says why itself.
 std::unique_ptr<platform::HelperProcess> startHelper(platform::MessageBox& box,
                                                      platform::Process& process) {
-    std::string error;
-    auto helper = platform::HelperProcess::start(process.paths().helper(), error);
-    if (!helper) {
+    auto started = platform::HelperProcess::start(process.paths().helper());
+    if (started.refusal && started.refusal->number == EWOULDBLOCK) {
+        // Another user's Tessel, or one in another network namespace, holds the machine's file.
+        box.show(kAlreadyRunning);
+        process.endProgram();
+    }
+    if (started.refusal) {
+        box.show(started.refusal->text + ".\r\nExiting Tessel.");
+        process.endProgram();
+    }
+    if (!started.link) {
         box.show("Tessel may not open port 80 or write " + std::string(kSystemHostsPath) +
-                 " as this user, and tessel-helper cannot run: " + error +
+                 " as this user, and tessel-helper cannot run: " + started.error +
                  ".\r\nAs root, run scripts/grant.sh " + process.programDirectory() +
                  " once, then add this user to the group tessel (usermod -aG tessel " +
                  platform::userName() + ") and log in again.\r\nExiting Tessel.");
         process.endProgram();
     }
-    return helper;
+    return std::move(started.link);
 }
 
 }  // namespace
@@ -67,16 +78,23 @@ int run(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);
 
     platform::QtMessageBox box;
+    // /etc/hosts and port 80 are the machine's: a second start, by this user or another, ends
+    // here, before it starts a helper or touches a file or a port.
+    platform::AbstractSocketInstance instance("tessel-single-instance");
+    if (instance.previousInstance()) {
+        box.show(kAlreadyRunning, platform::Buttons::Ok, platform::Icon::None,
+                 platform::kProgramTitle);
+        return EXIT_SUCCESS;
+    }
     platform::QtFilePicker picker;
     platform::PosixFileSystem files;
     platform::QtProcess process;
     process.useUserFiles(platform::userFilesFor(process.programDirectory()));
-    platform::AbstractSocketInstance instance("tessel-single-instance");
     platform::EpollListener listener;
     std::unique_ptr<platform::HelperProcess> helper;
     if (!platform::mayFilterAlone()) {
         helper = startHelper(box, process);
-        listenThrough(*helper, listener, process);
+        listenThrough(*helper, listener, box, process);
     }
     auto window = std::make_unique<ui::MainWindow>();
     platform::QtTray tray(ui::trayIcon(platform::TrayPicture::Running),

@@ -25,7 +25,7 @@ void Filtering::start() {
 
 void Filtering::removeLeftovers() {
     services_.files.removeLeftovers(services_.process.paths().files());
-    services_.files.removeLeftovers(parentDirectory(settings_.hostsPath));
+    services_.files.removeLeftoversOf(settings_.hostsPath, std::nullopt);
 }
 
 void Filtering::startListening() {
@@ -69,6 +69,9 @@ void Filtering::resume() {
 }
 
 void Filtering::exit() {
+    // From here on nothing writes the entries again: a list download that finishes while a
+    // failing give-back shows its message must not put back what was just taken out.
+    ending_ = true;
     // Paused, the file already is the user's again: writing it only to take it back could fail
     // halfway (another server on the port) and leave the entries behind.
     if (!paused_) {
@@ -102,7 +105,7 @@ void Filtering::rewriteAndTell() {
 }
 
 bool Filtering::rewrite() {
-    if (paused_) {
+    if (paused_ || ending_) {
         return false;
     }
     giveBackHostsFile();

@@ -51,6 +51,7 @@ private:
     Counter& counter_;
     bool paused_ = false;
     bool hostsTouched_ = false;
+    bool ending_ = false;
 };
 
 }  // namespace tessel::app

@@ -70,7 +70,7 @@ void MainForm::connectMenus() {
 
 void MainForm::Form_Load() {
     if (services_.instance.previousInstance()) {
-        services_.box.show("Sorry, Tessel is already running!");
+        services_.box.show(kAlreadyRunning);
         services_.process.endProgram();
     }
     if (prefs_.keepHostsFileNotSet(paths_.prefs())) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "platform/FilePicker.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
@@ -10,6 +12,9 @@
 #include "platform/ZOrder.h"
 
 namespace tessel::app {
+
+// What a second start says, whoever's Tessel is running: there is one per machine.
+inline const std::string kAlreadyRunning = "Sorry, Tessel is already running!";
 
 // Everything the program needs from the world outside it.
 struct Services final {

@@ -81,27 +81,28 @@ std::optional<T> finished(Reader& reader, T value, std::string* why) {
     return value;
 }
 
-void readNames(Reader& reader, std::vector<std::string>& names) {
+constexpr int kLengthBytes = 2;
+
+void readLines(Reader& reader, std::vector<std::string>& lines) {
     const auto count = reader.number(4);
-    // Each name takes at least two bytes, so a count the body cannot hold is refused before any
-    // room is made for it.
-    if (count > kMaxNames || count > reader.left() / 2) {
+    // Each line takes at least its length's bytes, so a count the body cannot hold is refused
+    // before any room is made for it.
+    if (count > kMaxNames || count > reader.left() / kLengthBytes) {
         return reader.fail("too many names");
     }
-    names.reserve(count);
+    lines.reserve(count);
     for (std::uint64_t i = 0; i < count && reader.ok(); ++i) {
-        names.push_back(reader.text(reader.number(1)));
-        if (!isHostName(names.back())) {
-            return reader.fail("a name that is not a host name");
-        }
+        lines.push_back(reader.text(reader.number(kLengthBytes)));
     }
 }
 
-void putNames(std::string& out, const std::vector<std::string>& names) {
-    putNumber(out, names.size(), 4);
-    for (const auto& name : names) {
-        putNumber(out, name.size(), 1);
-        out.append(name);
+// A line too long for its length field is sent cut to it, and is left out as too long anyway.
+void putLines(std::string& out, const std::vector<std::string>& lines) {
+    putNumber(out, lines.size(), 4);
+    for (const auto& line : lines) {
+        const std::string_view sent = std::string_view(line).substr(0, 0xffff);
+        putNumber(out, sent.size(), kLengthBytes);
+        out.append(sent);
     }
 }
 
@@ -117,6 +118,18 @@ bool isHostName(std::string_view name) {
                return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                       c == '-' || c == '_' || c == '.';
            });
+}
+
+bool isSafeLine(std::string_view line) {
+    return line.size() <= kMaxLineLength && line.find_first_of(std::string_view("\r\n\0", 3)) ==
+                                                    std::string_view::npos;
+}
+
+std::size_t keepSafeLines(std::vector<std::string>& lines, std::vector<std::string>& grouped) {
+    const std::size_t before = lines.size() + grouped.size();
+    std::erase_if(lines, [](const std::string& line) { return !isSafeLine(line); });
+    std::erase_if(grouped, [](const std::string& name) { return !isHostName(name); });
+    return before - lines.size() - grouped.size();
 }
 
 std::string frame(std::string_view body) {
@@ -147,8 +160,8 @@ std::string encode(const Request& request) {
             break;
         case Kind::Write:
             out.push_back(request.keep ? '\1' : '\0');
-            putNames(out, request.names);
-            putNames(out, request.grouped);
+            putLines(out, request.lines);
+            putLines(out, request.grouped);
             break;
         case Kind::GiveBack:
             out.push_back(request.keep ? '\1' : '\0');
@@ -174,8 +187,8 @@ std::optional<Request> parseRequest(std::string_view body, std::string* why) {
             break;
         case Kind::Write:
             request.keep = reader.flag();
-            readNames(reader, request.names);
-            readNames(reader, request.grouped);
+            readLines(reader, request.lines);
+            readLines(reader, request.grouped);
             break;
         case Kind::GiveBack:
             request.keep = reader.flag();
@@ -190,6 +203,7 @@ std::string encode(const Reply& reply) {
     std::string out(1, static_cast<char>(reply.ok ? kOk : kFailed));
     out.push_back(static_cast<char>((reply.asks ? kAsks : 0) | (reply.ends ? kEnds : 0)));
     putNumber(out, static_cast<std::uint32_t>(reply.number), 4);
+    putNumber(out, reply.skipped, 4);
     const std::string_view text = std::string_view(reply.text).substr(0, kMaxTextLength);
     putNumber(out, text.size(), 2);
     out.append(text);
@@ -205,6 +219,7 @@ std::optional<Reply> parseReply(std::string_view body, std::string* why) {
     reply.asks = (flags & kAsks) != 0;
     reply.ends = (flags & kEnds) != 0;
     reply.number = static_cast<std::int32_t>(static_cast<std::uint32_t>(reader.number(4)));
+    reply.skipped = static_cast<std::uint32_t>(reader.number(4));
     const auto length = reader.number(2);
     if ((status != kOk && status != kFailed) || (flags & ~(kAsks | kEnds)) != 0) {
         reader.fail("an unknown status or flag");

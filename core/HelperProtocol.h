@@ -12,15 +12,17 @@
 // only privileges: opening the low ports and writing /etc/hosts. Each message is a frame: its
 // body's length (four bytes, most significant first), then the body, whose first byte says what
 // it is. Everything is bounded and checked, because the helper must treat whatever arrives as
-// hostile: no message can make it write anything but a HOSTS file of checked host names.
+// hostile: no message can make it write anything but entry lines pointing at this machine.
 namespace tessel::helper {
 
-inline constexpr std::uint16_t kVersion = 2;
+inline constexpr std::uint16_t kVersion = 3;
 inline constexpr std::size_t kFrameHeaderSize = 4;
 inline constexpr std::size_t kMaxBodySize = std::size_t{128} << 20;
 // Each group of a write: the server list, and the subscribed lists of up to two million names.
 inline constexpr std::size_t kMaxNames = std::size_t{1} << 21;
 inline constexpr std::size_t kMaxNameLength = 253;  // the longest name DNS allows
+// The longest server-list line the helper writes; a longer one is left out.
+inline constexpr std::size_t kMaxLineLength = 4096;
 inline constexpr std::size_t kMaxTextLength = 4096;
 // The only ports the helper opens: the replying one and the count-only one.
 inline constexpr std::uint16_t kHttpPort = 80;
@@ -38,16 +40,16 @@ struct Request final {
     std::uint16_t version = kVersion;  // Hello
     std::uint16_t port = 0;            // Listen
     bool keep = false;                 // Write, GiveBack: keep mode rather than replace mode
-    std::vector<std::string> names;    // Write: the server list's, one to an entry line
-    std::vector<std::string> grouped;  // Write: the subscribed lists', several to a line
+    std::vector<std::string> lines;    // Write: the server list's lines, one to an entry line
+    std::vector<std::string> grouped;  // Write: the subscribed lists' names, several to a line
 
     static Request hello() { return {Kind::Hello, kVersion, 0, false, {}, {}}; }
     static Request listen(std::uint16_t port) {
         return {Kind::Listen, kVersion, port, false, {}, {}};
     }
-    static Request write(bool keep, std::vector<std::string> names,
+    static Request write(bool keep, std::vector<std::string> lines,
                          std::vector<std::string> grouped = {}) {
-        return {Kind::Write, kVersion, 0, keep, std::move(names), std::move(grouped)};
+        return {Kind::Write, kVersion, 0, keep, std::move(lines), std::move(grouped)};
     }
     static Request giveBack(bool keep) { return {Kind::GiveBack, kVersion, 0, keep, {}, {}}; }
 
@@ -59,7 +61,8 @@ struct Reply final {
     // A failure's message, shown by `tessel` as it is.
     bool asks = false;        // the message is a yes-or-no question: whether to recreate prefs.dat
     bool ends = false;        // the program ends after the message
-    std::int32_t number = 0;  // the system's error number of a failed Listen
+    std::int32_t number = 0;  // the system's error number of a failed request
+    std::uint32_t skipped = 0;  // Write: lines and names left out as unsafe (see keepSafeLines)
     std::string text;
 
     bool operator==(const Reply&) const = default;
@@ -67,6 +70,12 @@ struct Reply final {
 
 // A name made only of letters, digits, '-', '_' and '.', of 1 to kMaxNameLength bytes.
 bool isHostName(std::string_view name);
+// A server-list line the helper writes as it is: no CR, LF or NUL that could end an entry line
+// early or hide the rest of the file from a resolver, and at most kMaxLineLength bytes.
+bool isSafeLine(std::string_view line);
+// Leaves only the safe lines of the server list and the host names of the subscribed lists, in
+// their order; returns how many were left out.
+std::size_t keepSafeLines(std::vector<std::string>& lines, std::vector<std::string>& grouped);
 
 // The frame around a body.
 std::string frame(std::string_view body);
@@ -74,8 +83,8 @@ std::string frame(std::string_view body);
 std::optional<std::size_t> bodySize(std::string_view header);
 
 // The bodies. Encoding trusts its input; parsing trusts nothing and gives nothing for a body
-// that is malformed, truncated, oversized, has bytes left over or holds a name that is not a
-// host name, with the reason in `why`.
+// that is malformed, truncated, oversized or has bytes left over, with the reason in `why`. What
+// the lines of a write hold is judged apart (keepSafeLines), so one bad line costs only itself.
 std::string encode(const Request& request);
 std::string encode(const Reply& reply);
 std::optional<Request> parseRequest(std::string_view body, std::string* why = nullptr);

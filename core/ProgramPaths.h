@@ -12,6 +12,8 @@ inline constexpr const char* kSystemHostsPath = "/etc/hosts";
 // reboot, and cannot be changed by the user to have the helper write other bytes back. Its name is
 // none of the writer's temporaries, which a start clears away.
 inline constexpr const char* kHelperSavedHostsPath = "/etc/.hosts-before-tessel";
+// Held by the one running helper: root's own, beside the file it guards.
+inline constexpr const char* kHelperLockPath = "/etc/.tessel-helper.lock";
 
 // The directory a file lies in: "/" for a file at the root, "." for a bare name.
 inline std::string parentDirectory(const std::string& path) {

@@ -73,10 +73,13 @@ bool ConfinedFiles::fileExists(const std::string& path) {
     return allowed(path) && files_.fileExists(path);
 }
 
-// Only the temporaries and in-place rewrites of the HOSTS file's own directory.
-void ConfinedFiles::removeLeftovers(const std::string& directory) {
-    if (directory == parentDirectory(hostsPath_)) {
-        files_.removeLeftovers(directory);
+// A whole directory is never swept: a copy named for another file in /etc would be written there.
+void ConfinedFiles::removeLeftovers(const std::string&) {}
+
+// Only the HOSTS file's own rewrite, from a copy that is root's as every copy the helper makes is.
+void ConfinedFiles::removeLeftoversOf(const std::string& path, std::optional<unsigned>) {
+    if (path == hostsPath_) {
+        files_.removeLeftoversOf(path, kRootOnly.owner);
     }
 }
 

@@ -16,11 +16,12 @@
 namespace tessel::helper {
 namespace {
 
-Reply failure(std::string text, bool ends = false) {
-    return Reply{false, false, ends, 0, std::move(text)};
+Reply failure(std::string text, bool ends = false, int number = 0) {
+    return Reply{false, false, ends, number, 0, std::move(text)};
 }
 
-// The server list as badHosts.dat holds it, and the subscribed names as the merge gives them.
+// The server list's lines with the line ends the root path's list has, and the subscribed names
+// as the merge gives them: the same bytes reach the same writer.
 std::string joined(const std::vector<std::string>& names, std::string_view end) {
     std::string list;
     for (const auto& name : names) {
@@ -48,11 +49,20 @@ void Server::Requests::endProgram() {
     throw Ended{};
 }
 
-Server::Server(int socket, platform::FileSystem& files)
+Server::Server(int socket, platform::FileSystem& files, std::optional<Refusal> refusal)
     : socket_(socket),
+      refusal_(std::move(refusal)),
       files_(files, kSystemHostsPath, kHelperSavedHostsPath),
       hosts_(messages_, files_, requests_, {}) {
     hosts_.keepSavedCopyAt(kHelperSavedHostsPath);
+}
+
+Server::~Server() {
+    for (const Port& port : ports_) {
+        if (port.socket >= 0) {
+            ::close(port.socket);
+        }
+    }
 }
 
 void Server::serve() {
@@ -66,6 +76,12 @@ void Server::serve() {
 
 // False after a message that is refused: what sent it is not to be trusted with more.
 bool Server::answer(const std::string& body) {
+    if (refusal_) {
+        (void)platform::sendFrame(
+            socket_, encode(failure("tessel-helper refused to run: " + refusal_->text, true,
+                                    refusal_->number)));
+        return false;
+    }
     std::string why;
     auto request = parseRequest(body, &why);
     if (request) {
@@ -80,37 +96,54 @@ bool Server::answer(const std::string& body) {
     }
     int socket = -1;
     const Reply reply = handle(*request, socket);
-    const bool sent = platform::sendFrame(socket_, encode(reply), socket);
-    if (socket >= 0) {
-        ::close(socket);  // `tessel` holds its own copy now
-    }
-    return sent;
+    return platform::sendFrame(socket_, encode(reply), socket);
 }
 
-Reply Server::handle(const Request& request, int& socket) {
-    if (request.kind != Kind::Listen) {
-        return hostsRequest(request);
+Reply Server::handle(Request& request, int& socket) {
+    if (request.kind == Kind::Listen) {
+        return listen(request.port, socket);
     }
-    int error = 0;
-    socket = platform::listenOnLoopback(request.port, error);
-    if (socket < 0) {
-        Reply reply = failure(std::strerror(error));
-        reply.number = error;
-        return reply;
+    if (request.kind == Kind::Hello) {
+        greet();
     }
-    return {};
+    return hostsRequest(request);
+}
+
+// Only under the lock this process holds for its whole life (see main), so what it finds is a
+// killed run's, never a live one's.
+void Server::greet() {
+    files_.removeLeftoversOf(kSystemHostsPath, 0);
+    for (std::size_t i = 0; i < ports_.size(); ++i) {
+        ports_[i].socket = platform::listenOnLoopback(i == 0 ? kHttpPort : kHttpsPort,
+                                                      ports_[i].error);
+    }
+    dropBindRight();
+}
+
+Reply Server::listen(std::uint16_t port, int& socket) {
+    const Port& bound = ports_[port == kHttpPort ? 0 : 1];
+    int error = bound.error;
+    if (bound.socket >= 0 && ::listen(bound.socket, SOMAXCONN) == 0) {
+        socket = bound.socket;  // sent as a copy; this one stays for the next Resume
+        return {};
+    }
+    if (bound.socket >= 0) {
+        error = errno;
+    }
+    return failure(std::strerror(error), false, error);
 }
 
 // HostsFile's own rules and messages, with the failure it would show sent back instead.
-Reply Server::hostsRequest(const Request& request) {
+Reply Server::hostsRequest(Request& request) {
     messages_ = {};
     bool done = true;
+    std::uint32_t skipped = 0;
     try {
         if (request.kind == Kind::Hello) {
-            files_.removeLeftovers(parentDirectory(kSystemHostsPath));
             hosts_.giveBackLeftCopy();
         } else if (request.kind == Kind::Write) {
-            done = hosts_.writeList(kSystemHostsPath, request.keep, joined(request.names, "\r\n"),
+            skipped = static_cast<std::uint32_t>(keepSafeLines(request.lines, request.grouped));
+            done = hosts_.writeList(kSystemHostsPath, request.keep, joined(request.lines, "\r\n"),
                                     joined(request.grouped, "\n"));
             writtenKeep_ = request.keep;
         } else {
@@ -125,7 +158,9 @@ Reply Server::hostsRequest(const Request& request) {
         reply.asks = messages_.asks;
         return reply;
     }
-    return {};
+    Reply reply;
+    reply.skipped = skipped;
+    return reply;
 }
 
 void Server::giveBack() {

@@ -8,8 +8,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <utility>
 #include <vector>
 
+#include "core/ProgramPaths.h"
+#include "helper/Hygiene.h"
 #include "helper/Server.h"
 #include "platform/linux/PosixFileSystem.h"
 
@@ -50,6 +53,8 @@ bool runByItsGroup() {
 }  // namespace
 
 int main() {
+    // Before anything else: until then, what the caller handed over is still in force.
+    auto refusal = tessel::helper::settleInheritance();
     if (!runByItsGroup()) {
         std::fputs("tessel-helper: Permission denied: only root and its group may run it.\n",
                    stderr);
@@ -61,7 +66,13 @@ int main() {
         return 2;
     }
     setUpSignals();
-    tessel::platform::PosixFileSystem files;
-    tessel::helper::Server(0, files).serve();
+    if (!refusal) {
+        // Before any file is touched: the leftovers it clears up at the greeting are then a
+        // killed run's, never a live one's.
+        refusal = tessel::helper::lockForLife(tessel::kHelperLockPath);
+    }
+    // A file named in /etc while still the user's could be opened by the user and written later.
+    tessel::platform::PosixFileSystem files(tessel::platform::Temporaries::UnnamedOnly);
+    tessel::helper::Server(0, files, std::move(refusal)).serve();
     return 0;
 }

@@ -8,7 +8,7 @@
 namespace tessel::hosts {
 namespace {
 
-// The merge gives the subscribed names each followed by LF, every one already a host name.
+// The merge gives the subscribed names each followed by LF.
 std::vector<std::string> splitNames(std::string_view names) {
     std::vector<std::string> split;
     for (std::size_t end = names.find('\n'); end != std::string_view::npos;
@@ -42,16 +42,16 @@ bool HelperHostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
     }
     const lists::Merged merged = own_.merge(std::move(list.bytes));
     auto request = helper::Request::write(keep, readList(merged.list), splitNames(merged.names));
-    std::erase_if(request.names, [](const std::string& name) { return name.empty(); });
-    // The helper refuses a list with any such line; saying which is kinder than its refusal.
-    const auto bad =
-        std::find_if_not(request.names.begin(), request.names.end(),
-                         [](const std::string& name) { return helper::isHostName(name); });
-    if (bad != request.names.end()) {
-        box_.show("Error opening badHosts.dat: \"" + *bad + "\" is not a host name.");
-        return false;
+    // Blank lines make no entry line on either path; they need not travel.
+    std::erase_if(request.lines, [](const std::string& line) { return line.empty(); });
+    const helper::Reply reply = helper_.call(request);
+    if (reply.ok && reply.skipped != 0) {
+        box_.show(std::to_string(reply.skipped) +
+                  " line(s) of badHosts.dat were left out of " + hostsPath +
+                  ": a line may not hold a line break or a NUL byte, nor be longer than " +
+                  std::to_string(helper::kMaxLineLength) + " bytes.");
     }
-    return report(helper_.call(request));
+    return report(reply);
 }
 
 void HelperHostsFile::giveBackHostsFile(const std::string& hostsPath, bool keep) {

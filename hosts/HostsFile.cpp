@@ -50,7 +50,14 @@ bool HostsFile::writeList(const std::string& hostsPath, bool keep, const std::st
         status = {};  // a missing file is created
     }
     if (status.ok()) {
-        status = files_.writePieces(hostsPath, keepModePieces(current.bytes, list, names));
+        // A block a crash or an earlier write left is taken out first: the file holds one block
+        // however often it is written.
+        std::optional<std::string> own;
+        if (!isReplaceModeFile(current.bytes)) {
+            own = restoreKeepMode(current.bytes);
+        }
+        status = files_.writePieces(hostsPath,
+                                    keepModePieces(own ? *own : current.bytes, list, names));
     }
     if (!status.ok()) {
         box_.show("Error appending to your existing HOSTS file: " + status.error() +
@@ -75,9 +82,10 @@ std::optional<SavedHosts> HostsFile::snapshot(const std::string& hostsPath, std:
     }
     SavedHosts saved{hostsPath,       true,         ownership->owner, ownership->group,
                      ownership->mode, current.bytes};
+    // Even when it carries no such line, a file was there: giving back means leaving one, never
+    // deleting the machine's HOSTS file.
     if (isReplaceModeFile(current.bytes)) {
         saved.bytes = carriedMachineLines(current.bytes);
-        saved.existed = !saved.bytes.empty();
     }
     return saved;
 }
@@ -102,12 +110,19 @@ bool HostsFile::writeReplaceMode(const std::string& hostsPath, const std::string
             return true;
         }
         error = status.error();
-        if (copied) {
+        if (copied && unchanged(hostsPath, *saved)) {
             (void)files_.removeFile(savedPath());  // nothing was replaced
         }
     }
     reportReplaceFailure(error);
     return false;
+}
+
+// A write that failed may still have changed the file (an in-place rewrite cut short, finished
+// at the next start): its kept copy then stays, to be given back.
+bool HostsFile::unchanged(const std::string& hostsPath, const SavedHosts& saved) {
+    const auto current = files_.readFile(hostsPath);
+    return saved.existed ? current.ok() && current.bytes == saved.bytes : current.missing;
 }
 
 void HostsFile::reportReplaceFailure(const std::string& error) {
@@ -168,7 +183,13 @@ void HostsFile::giveBackHostsFile(const std::string& hostsPath, bool keep) {
     if (giveBackLeftCopy()) {
         return;
     }
-    if (written == Written::Replace || (written == Written::Nothing && !keep)) {
+    if (written == Written::Replace) {
+        failGivingBack("Error deleting HOSTS file: ",
+                       "the copy kept of the file it replaced is gone, so Tessel's entries are "
+                       "still in " +
+                           hostsPath + ".");
+    }
+    if (written == Written::Nothing && !keep) {
         return;
     }
     const auto current = files_.readFile(hostsPath);

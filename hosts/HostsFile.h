@@ -54,6 +54,7 @@ private:
     std::optional<SavedHosts> savedCopy();
     std::optional<SavedHosts> snapshot(const std::string& hostsPath, std::string& error);
     platform::Status putBack(const SavedHosts& saved);
+    bool unchanged(const std::string& hostsPath, const SavedHosts& saved);
     bool writeReplaceMode(const std::string& hostsPath, const std::string& list,
                           const std::string& names);
     void reportReplaceFailure(const std::string& error);

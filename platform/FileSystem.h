@@ -26,6 +26,15 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
     virtual ReadResult readFile(const std::string& path) = 0;
+    // The same for a file that must be a regular one of at most `limit` bytes: anything else (a
+    // FIFO that would never end, a device that would fill memory, a file too big) fails unread.
+    virtual ReadResult readRegularFile(const std::string& path, std::size_t limit) {
+        ReadResult read = readFile(path);
+        if (read.ok() && read.bytes.size() > limit) {
+            return {Status::failure("File too large"), {}, false};
+        }
+        return read;
+    }
     virtual Status writeFile(const std::string& path, std::string_view bytes) = 0;
     // The same, with this owner and these permissions whether or not the file exists.
     virtual Status writeFile(const std::string& path, std::string_view bytes,
@@ -40,8 +49,11 @@ public:
     virtual bool fileExists(const std::string& path) = 0;
     // Finishes the in-place rewrites and deletes the temporaries that a write cut short by a kill
     // left in a directory. Only one instance runs, so any found at start-up belong to no write in
-    // progress.
+    // progress. A rewrite that cannot be finished now keeps its copy for the next start.
     virtual void removeLeftovers(const std::string& directory) = 0;
+    // The same for one file: only its own rewrite is finished (from a copy owned by `owner`, where
+    // one is given), and the temporaries beside it deleted.
+    virtual void removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) = 0;
 };
 
 }  // namespace tessel::platform

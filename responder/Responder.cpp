@@ -18,7 +18,9 @@ Responder::Responder(platform::RedirectListener& listener, platform::MessageBox&
 }
 
 void Responder::usePicture(const std::string& picturePath) {
-    const platform::ReadResult read = files_.readFile(picturePath);
+    // A FIFO or a device chosen as the picture would hang the read or fill memory: only a
+    // regular file that may still be sent is read, and anything else gets the redirect.
+    const platform::ReadResult read = files_.readRegularFile(picturePath, kMaxPictureBytes);
     reply_ = buildPictureReply(
         picturePath, read.ok() ? std::optional<std::string_view>(read.bytes) : std::nullopt);
 }

@@ -196,6 +196,10 @@ void EpollListener::shut(Door door) {
         socket.notifier->deleteLater();
     }
     if (socket.fd >= 0) {
+        // A socket handed over by the helper is also held there, for the next Resume: shutting it
+        // down stops the listening itself, so a paused program refuses connections rather than
+        // leaving them waiting. The port stays bound to it.
+        ::shutdown(socket.fd, SHUT_RDWR);
         ::close(socket.fd);
     }
     socket = Socket{};

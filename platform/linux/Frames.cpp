@@ -3,6 +3,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -84,6 +85,22 @@ bool receiveAll(int socket, char* into, std::size_t size, int* received) {
     return true;
 }
 
+// The room grows with the bytes that arrive, never far ahead of them: a header alone cannot make
+// the receiver clear the largest body there is.
+std::optional<std::string> receiveBody(int socket, std::size_t size, int* received) {
+    constexpr std::size_t kFirstPart = std::size_t{64} << 10;
+    std::string body;
+    while (body.size() < size) {
+        const std::size_t have = body.size();
+        const std::size_t part = std::min(size - have, std::max(kFirstPart, have));
+        body.resize(have + part);
+        if (!receiveAll(socket, body.data() + have, part, received)) {
+            return std::nullopt;
+        }
+    }
+    return body;
+}
+
 }  // namespace
 
 bool sendFrame(int socket, std::string_view body, int passed) {
@@ -96,10 +113,7 @@ std::optional<std::string> receiveFrame(int socket, int* received) {
     std::optional<std::string> body;
     if (receiveAll(socket, header.data(), header.size(), &fd)) {
         if (const auto size = helper::bodySize(header)) {
-            body.emplace(*size, '\0');
-            if (!receiveAll(socket, body->data(), body->size(), &fd)) {
-                body.reset();
-            }
+            body = receiveBody(socket, *size, &fd);
         }
     }
     if (received != nullptr && body) {

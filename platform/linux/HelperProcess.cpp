@@ -8,46 +8,50 @@
 
 #include "platform/linux/Frames.h"
 
-extern char** environ;
-
 namespace tessel::platform {
 namespace {
 
 // The child's own end becomes its standard input; every other descriptor of this process is
-// close-on-exec and stays behind.
+// close-on-exec and stays behind. It gets no environment: nothing of this process's settings
+// reaches the one that holds the privileges.
 int spawnHelper(const std::string& program, int childEnd, pid_t& pid) {
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_adddup2(&actions, childEnd, STDIN_FILENO);
     char* const arguments[] = {const_cast<char*>(program.c_str()), nullptr};
-    const int result = ::posix_spawn(&pid, program.c_str(), &actions, nullptr, arguments, environ);
+    char* const environment[] = {nullptr};
+    const int result =
+        ::posix_spawn(&pid, program.c_str(), &actions, nullptr, arguments, environment);
     posix_spawn_file_actions_destroy(&actions);
     return result;
 }
 
 }  // namespace
 
-std::unique_ptr<HelperProcess> HelperProcess::start(const std::string& program,
-                                                    std::string& error) {
+HelperStart HelperProcess::start(const std::string& program) {
+    HelperStart started;
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
-        error = std::strerror(errno);
-        return nullptr;
+        started.error = std::strerror(errno);
+        return started;
     }
     pid_t pid = 0;
     const int spawned = spawnHelper(program, ends[1], pid);
     ::close(ends[1]);
     std::unique_ptr<HelperProcess> link(new HelperProcess(ends[0]));
     if (spawned != 0) {
-        error = program + ": " + std::strerror(spawned);
-        return nullptr;
+        started.error = program + ": " + std::strerror(spawned);
+        return started;
     }
     const helper::Reply hello = link->call(helper::Request::hello());
-    if (!hello.ok) {
-        error = hello.text;
-        return nullptr;
+    if (hello.ok) {
+        started.link = std::move(link);
+    } else if (hello.number != 0) {
+        started.refusal = hello;  // it ran, and said why it will not serve
+    } else {
+        started.error = hello.text;
     }
-    return link;
+    return started;
 }
 
 HelperProcess::~HelperProcess() {
@@ -64,7 +68,7 @@ helper::Reply HelperProcess::call(const helper::Request& request, int* socket) {
         }
     }
     if (!reply) {
-        reply = helper::Reply{false, false, true, 0, "Error talking to tessel-helper: " + why};
+        reply = helper::Reply{false, false, true, 0, 0, "Error talking to tessel-helper: " + why};
     }
     if (socket != nullptr && reply->ok) {
         *socket = received;

@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <limits>
 #include <random>
 
 namespace tessel::platform {
@@ -115,8 +116,10 @@ Status syncDirectory(const std::string& directory) {
 // it is claimed before the first old byte is touched, so a full disk fails the write while the old
 // file is still whole (a file system that cannot claim room ahead says so, and the write goes on
 // without); the old bytes are then overwritten and the rest cut off, never emptied first.
+// `touched` says whether a failure came after the first old byte was overwritten: only then is the
+// file torn.
 Status writeInPlace(const std::string& path, const text::Pieces& content,
-                    const Ownership* ownership = nullptr) {
+                    const Ownership* ownership = nullptr, bool* touched = nullptr) {
     Fd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
     if (fd.get() < 0) {
         return errnoStatus(errno);
@@ -130,6 +133,9 @@ Status writeInPlace(const std::string& path, const text::Pieces& content,
     if (size != 0 && ::fallocate(fd.get(), FALLOC_FL_KEEP_SIZE, 0, size) != 0 &&
         errno != EOPNOTSUPP && errno != ENOSYS && errno != EINVAL) {
         return errnoStatus(errno);
+    }
+    if (touched != nullptr) {
+        *touched = true;
     }
     if (Status status = writeAllPieces(fd.get(), content); !status.ok()) {
         return status;
@@ -238,8 +244,14 @@ Status rewriteFromRedo(const std::string& temporary, const std::string& path,
         ::unlink(redo.c_str());
         return status;
     }
-    Status status = writeInPlace(path, content, ownership);
-    ::unlink(redo.c_str());
+    // A rewrite that failed after its first byte leaves the file torn: the copy stays, and the
+    // next start finishes it. One that failed before (a full disk, a read-only file) left the old
+    // file whole, which is what it reported.
+    bool touched = false;
+    Status status = writeInPlace(path, content, ownership, &touched);
+    if (status.ok() || !touched) {
+        ::unlink(redo.c_str());
+    }
     return status;
 }
 
@@ -280,7 +292,10 @@ std::optional<Status> writeUnnamed(const std::string& directory, const Ownership
     return Status{};
 }
 
-Status replaceFile(const std::string& path, const text::Pieces& content, const Ownership* wanted) {
+}  // namespace
+
+Status PosixFileSystem::replaceFile(const std::string& path, const text::Pieces& content,
+                                    const Ownership* wanted) const {
     struct stat target {};
     const bool exists = ::stat(path.c_str(), &target) == 0;
     if (exists && S_ISDIR(target.st_mode)) {
@@ -292,6 +307,10 @@ Status replaceFile(const std::string& path, const text::Pieces& content, const O
     std::string temporary;
     if (auto unnamed = writeUnnamed(directory, ownership, content, temporary)) {
         return unnamed->ok() ? moveInto(temporary, path, content, wanted) : *unnamed;
+    }
+    if (temporaries_ == Temporaries::UnnamedOnly) {
+        return Status::failure("no unnamed temporary file can be made in " + directory +
+                               ", and a named one is not safe there");
     }
     Fd fd(createTemporary(directory, temporary));
     if (fd.get() < 0) {
@@ -312,36 +331,26 @@ Status replaceFile(const std::string& path, const text::Pieces& content, const O
     return moveInto(temporary, path, content, wanted);
 }
 
-}  // namespace
+namespace {
 
-ReadResult PosixFileSystem::readFile(const std::string& path) {
+// The bytes are read straight into the result, not through a buffer: for a big HOSTS file the
+// extra copy costs as much as the read. One byte past the size the file had: a file that grew
+// meanwhile, or one that reports no size (as in /proc), is still read to its end, or to one byte
+// past `limit`.
+ReadResult readAll(int fd, const struct stat& info, std::size_t limit) {
     ReadResult result;
-    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    if (fd.get() < 0) {
-        result.missing = errno == ENOENT;
-        result.status = errnoStatus(errno);
-        return result;
-    }
-    struct stat info {};
-    if (::fstat(fd.get(), &info) == 0 && S_ISDIR(info.st_mode)) {
-        result.status = errnoStatus(EISDIR);
-        return result;
-    }
-    // The bytes are read straight into the result, not through a buffer: for a big HOSTS file
-    // the extra copy costs as much as the read.
-    // One byte past the size the file had: a file that grew meanwhile, or one that reports no size
-    // (as in /proc), is still read to its end.
     std::string& bytes = result.bytes;
-    const std::size_t expected = static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)) + 1;
+    const std::size_t expected =
+        std::min(static_cast<std::size_t>(std::max<off_t>(info.st_size, 0)), limit) + 1;
     bytes.reserve(expected);
     preferHugePages(bytes.data(), bytes.capacity());
     bytes.resize(expected);
     std::size_t used = 0;
-    for (;;) {
+    while (used <= limit) {
         if (used == bytes.size()) {
-            bytes.resize(std::max<std::size_t>(bytes.size() * 2, 1 << 16));
+            bytes.resize(std::min(std::max<std::size_t>(bytes.size() * 2, 1 << 16), limit + 1));
         }
-        const ssize_t got = ::read(fd.get(), bytes.data() + used, bytes.size() - used);
+        const ssize_t got = ::read(fd, bytes.data() + used, bytes.size() - used);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -357,7 +366,43 @@ ReadResult PosixFileSystem::readFile(const std::string& path) {
         used += static_cast<std::size_t>(got);
     }
     bytes.resize(used);
+    if (used > limit) {
+        result.status = errnoStatus(EFBIG);
+        bytes.clear();
+    }
     return result;
+}
+
+ReadResult openFailed() {
+    const int error = errno;
+    return {errnoStatus(error), {}, error == ENOENT};
+}
+
+}  // namespace
+
+ReadResult PosixFileSystem::readFile(const std::string& path) {
+    Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
+        return openFailed();
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return {errnoStatus(EISDIR), {}, false};
+    }
+    return readAll(fd.get(), info, std::numeric_limits<std::size_t>::max() - 1);
+}
+
+ReadResult PosixFileSystem::readRegularFile(const std::string& path, std::size_t limit) {
+    // Without blocking: opening a FIFO for reading would otherwise wait for a writer.
+    Fd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+    struct stat info {};
+    if (fd.get() < 0 || ::fstat(fd.get(), &info) != 0) {
+        return openFailed();
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return {Status::failure("not a regular file"), {}, false};
+    }
+    return readAll(fd.get(), info, limit);
 }
 
 Status PosixFileSystem::writeFile(const std::string& path, std::string_view bytes) {
@@ -382,6 +427,16 @@ std::optional<Ownership> PosixFileSystem::ownership(const std::string& path) {
 }
 
 void PosixFileSystem::removeLeftovers(const std::string& directory) {
+    sweep(directory, {}, std::nullopt);
+}
+
+void PosixFileSystem::removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) {
+    const std::string target = writeTarget(path);
+    sweep(parentDirectory(target), std::string_view(target).substr(target.rfind('/') + 1), owner);
+}
+
+void PosixFileSystem::sweep(const std::string& directory, std::string_view only,
+                            std::optional<unsigned> owner) {
     DIR* listing = ::opendir(directory.c_str());
     if (listing == nullptr) {
         return;
@@ -395,16 +450,18 @@ void PosixFileSystem::removeLeftovers(const std::string& directory) {
             continue;
         }
         if (name.starts_with(kRedoPrefix)) {
-            // A rewrite in place that a kill cut short: its whole new content is here.
-            const std::string redo = directory + "/" + std::string(name);
-            const std::string target =
-                directory + "/" + std::string(name.substr(kRedoPrefix.size()));
-            const ReadResult bytes = readFile(redo);
-            if (bytes.ok() && !writeInPlace(target, text::Pieces::of(bytes.bytes)).ok() &&
-                ::access(target.c_str(), F_OK) == 0) {
-                continue;  // kept for the next start rather than lost
+            const std::string_view target = name.substr(kRedoPrefix.size());
+            if ((!only.empty() && target != only) || (owner && info.st_uid != *owner)) {
+                continue;  // another file's, or one this writer did not make
             }
-            ::unlinkat(::dirfd(listing), entry->d_name, 0);
+            // A rewrite in place that a kill cut short: its whole new content is here. The copy
+            // goes only once the rewrite is whole and synced; until then every start tries again.
+            const std::string path = directory + "/" + std::string(target);
+            const ReadResult bytes = readFile(directory + "/" + std::string(name));
+            if ((bytes.ok() && writeInPlace(path, text::Pieces::of(bytes.bytes)).ok()) ||
+                (::access(path.c_str(), F_OK) != 0 && errno == ENOENT)) {
+                ::unlinkat(::dirfd(listing), entry->d_name, 0);  // finished, or nothing to finish
+            }
         } else if (name.size() == kTemporaryPrefix.size() + 6) {
             // Exactly the names our temporaries get: the prefix and six characters.
             ::unlinkat(::dirfd(listing), entry->d_name, 0);
