@@ -121,8 +121,8 @@ bool isHostName(std::string_view name) {
 }
 
 bool isSafeLine(std::string_view line) {
-    return line.size() <= kMaxLineLength && line.find_first_of(std::string_view("\r\n\0", 3)) ==
-                                                    std::string_view::npos;
+    return line.size() <= kMaxLineLength &&
+           line.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
 std::size_t keepSafeLines(std::vector<std::string>& lines, std::vector<std::string>& grouped) {

@@ -114,8 +114,8 @@ Reply Server::handle(Request& request, int& socket) {
 void Server::greet() {
     files_.removeLeftoversOf(kSystemHostsPath, 0);
     for (std::size_t i = 0; i < ports_.size(); ++i) {
-        ports_[i].socket = platform::listenOnLoopback(i == 0 ? kHttpPort : kHttpsPort,
-                                                      ports_[i].error);
+        ports_[i].socket =
+            platform::listenOnLoopback(i == 0 ? kHttpPort : kHttpsPort, ports_[i].error);
     }
     dropBindRight();
 }

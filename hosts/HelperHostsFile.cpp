@@ -46,8 +46,8 @@ bool HelperHostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
     std::erase_if(request.lines, [](const std::string& line) { return line.empty(); });
     const helper::Reply reply = helper_.call(request);
     if (reply.ok && reply.skipped != 0) {
-        box_.show(std::to_string(reply.skipped) +
-                  " line(s) of badHosts.dat were left out of " + hostsPath +
+        box_.show(std::to_string(reply.skipped) + " line(s) of badHosts.dat were left out of " +
+                  hostsPath +
                   ": a line may not hold a line break or a NUL byte, nor be longer than " +
                   std::to_string(helper::kMaxLineLength) + " bytes.");
     }

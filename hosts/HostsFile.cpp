@@ -56,8 +56,8 @@ bool HostsFile::writeList(const std::string& hostsPath, bool keep, const std::st
         if (!isReplaceModeFile(current.bytes)) {
             own = restoreKeepMode(current.bytes);
         }
-        status = files_.writePieces(hostsPath,
-                                    keepModePieces(own ? *own : current.bytes, list, names));
+        status =
+            files_.writePieces(hostsPath, keepModePieces(own ? *own : current.bytes, list, names));
     }
     if (!status.ok()) {
         box_.show("Error appending to your existing HOSTS file: " + status.error() +

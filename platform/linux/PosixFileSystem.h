@@ -32,8 +32,7 @@ private:
     Status replaceFile(const std::string& path, const text::Pieces& content,
                        const Ownership* wanted) const;
     // Every leftover in `directory`, or only those of the file named `only`.
-    void sweep(const std::string& directory, std::string_view only,
-               std::optional<unsigned> owner);
+    void sweep(const std::string& directory, std::string_view only, std::optional<unsigned> owner);
 
     Temporaries temporaries_;
 };
