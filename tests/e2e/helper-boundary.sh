@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# The helper as the trust boundary, one row per way its callers got past it: Tessel run as
+# unprivileged members of the group tessel (nobody, and a second user), and the helper driven
+# directly by a member (helper_client.py), in a private /etc where grant.sh made the group.
+#   second-start     a second start, by the same user and by another member, while the first
+#                    filters in replace mode: the apology, no helper, no file or port touched
+#   copy-and-rename  a second helper says Hello while the first is held between writing its kept
+#                    copy and renaming its new file: it is refused, and the original comes back
+#   loose-list       a hand-edited server list is written byte for byte as root writes it; an
+#                    unsafe line is left out alone, and said so
+#   cut-in-place     a bind-mounted /etc/hosts, its rewrite cut at a chosen byte by a file size
+#                    limit set meanwhile with SIGXFSZ ignored: the next start finishes the rewrite
+#                    and the original comes back whole
+#   keep-twice       keep mode written three times leaves one block, and a kill and the next
+#                    Hello still give the original back
+#   setuid-copy      a setuid copy of the helper refuses to serve
+set -euo pipefail
+. "$(dirname "$0")/lib.sh"
+need setpriv setcap groupadd strace prlimit /usr/bin/python3 Xvfb xdotool
+frame False gray.gif '' "$@"
+mkdir "$tmp/etc"
+cp -a /etc/. "$tmp/etc/"
+mount --bind "$tmp/etc" /etc
+chmod 755 "$tmp"
+"$(dirname "$0")/../../scripts/grant.sh" "$tmp/program" >/dev/null
+cp "$(dirname "$0")/helper_client.py" "$tmp/"
+group=$(getent group tessel | cut -d: -f3)
+export QT_QPA_PLATFORM=offscreen
+helper=$tmp/program/tessel-helper
+
+# as USER COMMAND...: USER (nobody or 4242) in the group tessel, with a home of its own.
+home_of() { mkdir -p "$tmp/home-$1" && chown "$1" "$tmp/home-$1" && echo "$tmp/home-$1"; }
+gid_of() { id -g "$1" 2>/dev/null || echo "$1"; }
+as() {
+    local user=$1
+    shift
+    HOME=$(home_of "$user") setpriv --reuid="$user" --regid="$(gid_of "$user")" --groups="$group" "$@"
+}
+client() { as nobody /usr/bin/python3 "$tmp/helper_client.py" "$@"; }
+original() {
+    printf '127.0.0.1\tlocalhost\n10.1.2.3 printer\n%s' "${1:-}" >/etc/hosts
+    chown 0:0 /etc/hosts && chmod 644 /etc/hosts
+    cp /etc/hosts "$tmp/hosts.orig"
+}
+# The program itself is the background process, so that signals reach it.
+launch_as() {
+    HOME=$(home_of "$1") setpriv --reuid="$1" --regid="$(gid_of "$1")" --groups="$group" \
+        "$tmp/program/tessel" >"$tmp/$2.log" 2>&1 &
+    pid=$! pids+=($!)
+}
+no_redo() { [ ! -e /etc/.tessel-redo-hosts ] || fail "$1: a redo copy was left behind"; }
+# Runs `strace` on the member's client with the Nth rename of each process held for 4 s; waits
+# until the rename before it has returned, so the client is held at that moment.
+held_client() {
+    local nth=$1 before=$2
+    shift 2
+    strace -f -qq -o "$tmp/trace" -e trace=rename,renameat,renameat2 \
+        -e inject=rename,renameat,renameat2:delay_enter=4000000:when="$nth" \
+        setpriv --reuid=nobody --regid=nogroup --groups="$group" \
+        /usr/bin/python3 "$tmp/helper_client.py" "$@" >"$tmp/held.out" 2>&1 &
+    held=$! pids+=($!)
+    eventually grep -q "$before" "$tmp/trace" || fail "the held helper never got there: $(cat "$tmp/held.out")"
+}
+
+row_second_start() {
+    original
+    start_display
+    rm -rf "$tmp/home-nobody/.config"
+    launch_as nobody first
+    local first=$pid
+    wait_for_port
+    cp /etc/hosts "$tmp/hosts.filtering"
+    for user in nobody 4242; do
+        rm -rf "$tmp/home-4242"
+        QT_QPA_PLATFORM=xcb launch_as "$user" "second-$user"
+        box=$(window_named Tessel) && [ -n "$box" ] || fail "second start by $user showed no message"
+        ! pgrep -P "$pid" tessel-helper >/dev/null || fail "second start by $user started a helper"
+        cmp -s /etc/hosts "$tmp/hosts.filtering" || fail "second start by $user changed /etc/hosts"
+        [ -e /etc/.hosts-before-tessel ] || fail "second start by $user removed the kept copy"
+        [ "$user" = nobody ] || [ ! -e "$tmp/home-4242/.config" ] || fail "second start by $user made files"
+        press "$box" Return
+        gone "second start by $user did not end"
+        pid=$first
+        replies http://ad.e2e.example/x.gif gray.gif
+    done
+    terminate "second-start"
+    given_back "second-start"
+}
+
+row_copy_and_rename() {
+    original
+    held_client 2 '^[0-9]* *rename.*before-tessel.* = 0' "$helper" hello write-replace="$tmp/program/data/badHosts.dat" sleep=1
+    second=$(client "$helper" hello)
+    grep -q 'hello: failed number=11 .*another tessel-helper' <<<"$second" || fail "a second helper was not refused: $second"
+    wait "$held" || true
+    grep -q 'write-replace: ok' "$tmp/held.out" || fail "the held helper did not write: $(cat "$tmp/held.out")"
+    given_back "copy-and-rename"
+    [ ! -e /etc/.hosts-before-tessel ] || fail "copy-and-rename: the kept copy stayed"
+}
+
+row_loose_list() {
+    original
+    printf 'ad.e2e.example\r\n   \r\n# a comment\r\nad\ttab.e2e.example\r\ntrail.e2e.example \r\ncaf\xc3\xa9.e2e.example\nlast.e2e.example' \
+        >"$tmp/program/data/badHosts.dat"
+    "$tmp/program/tessel" >"$tmp/root.log" 2>&1 &
+    pid=$! pids+=($!)
+    wait_for_port
+    cp /etc/hosts "$tmp/hosts.root"
+    terminate "loose list as root"
+    rm -rf "$tmp/home-nobody/.config"
+    launch_as nobody loose
+    wait_for_port
+    cmp /etc/hosts "$tmp/hosts.root" || fail "loose-list: not the bytes root writes: $(diff <(cat -A "$tmp/hosts.root") <(cat -A /etc/hosts))"
+    resolve ad.e2e.example trail.e2e.example last.e2e.example
+    terminate "loose-list"
+    given_back "loose-list"
+    # A line break inside a line, and a line past the bound: each left out alone, and said so.
+    printf 'ad.e2e.example\r\nbad\rline.e2e.example\r\n%s\r\nlast.e2e.example\r\n' "$(head -c 5000 /dev/zero | tr '\0' a)" \
+        >"$tmp/home-nobody/.config/tessel/badHosts.dat"
+    QT_QPA_PLATFORM=xcb launch_as nobody unsafe
+    box=$(window_named Tessel) && [ -n "$box" ] || fail "loose-list: no word of the lines left out"
+    press "$box" Return
+    wait_for_port
+    resolve ad.e2e.example last.e2e.example
+    ! grep -q 'bad' /etc/hosts || fail "loose-list: a line with a CR was written"
+    terminate "unsafe lines"
+    given_back "unsafe lines"
+    printf 'ad.e2e.example\r\n\r\ntrack.e2e.example\r\n' >"$tmp/program/data/badHosts.dat"
+}
+
+row_cut_in_place() {
+    # A big file of the user's, bound over /etc/hosts as in a container: rewritten in place.
+    original "$(for i in $(seq 600); do echo "# the user's own line $i, kept long enough"; done)"
+    cp /etc/hosts "$tmp/bound"
+    mount --bind "$tmp/bound" /etc/hosts
+    for i in $(seq 3000); do echo "name$i.e2e.example"; done >"$tmp/big.dat"
+    # Renames: the kept copy, the refused rename over the bound file, the copy to redo from.
+    held_client 3 'EBUSY' --ignore-xfsz "$helper" hello write-replace="$tmp/big.dat"
+    # The member may do this itself: the helper runs under the member's own user and group.
+    as nobody prlimit --pid "$(sed -n 's/^helper //p' "$tmp/held.out")" --fsize=8192:8192
+    wait "$held" || true
+    client "$helper" hello giveback-replace >"$tmp/next.out"
+    grep -q 'giveback-replace: ok' "$tmp/next.out" || fail "cut-in-place: $(cat "$tmp/held.out" "$tmp/next.out")"
+    given_back "cut-in-place"
+    no_redo "cut-in-place"
+    umount /etc/hosts
+}
+
+row_keep_twice() {
+    original
+    list=$tmp/program/data/badHosts.dat
+    client "$helper" hello write-keep="$list" write-keep="$list" write-keep="$list" sleep=30 >"$tmp/keep.out" &
+    pids+=($!)
+    eventually eval '[ "$(grep -c "^write-keep: ok" "$tmp/keep.out")" = 3 ]' || fail "keep-twice: $(cat "$tmp/keep.out")"
+    [ "$(grep -c '^#Following lines created by Tessel' /etc/hosts)" = 1 ] || fail "keep-twice: blocks piled up: $(cat -A /etc/hosts)"
+    pkill -KILL -x tessel-helper
+    client "$helper" hello giveback-keep >/dev/null
+    given_back "keep-twice"
+}
+
+row_setuid_copy() {
+    cp "$helper" "$tmp/program/setuid-helper"
+    chown 0:"$group" "$tmp/program/setuid-helper"
+    chmod 4750 "$tmp/program/setuid-helper"
+    out=$(client "$tmp/program/setuid-helper" hello)
+    grep -q 'hello: failed .*setuid' <<<"$out" || fail "a setuid copy served: $out"
+    rm "$tmp/program/setuid-helper"
+}
+
+for row in second_start copy_and_rename loose_list cut_in_place keep_twice setuid_copy; do
+    "row_$row"
+    echo "row $row: passed"
+done
+echo "PASS: the helper's boundary"
