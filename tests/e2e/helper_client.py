@@ -14,7 +14,9 @@ import struct
 import sys
 import time
 
-VERSION = 3
+# An earlier helper spoke version 2: one byte for a name's length, no count of lines left out.
+VERSION = int(os.environ.get("TESSEL_PROTOCOL", "3"))
+LENGTH = ">H" if VERSION >= 3 else ">B"
 
 
 def frame(body):
@@ -22,7 +24,7 @@ def frame(body):
 
 
 def lines_field(lines):
-    return struct.pack(">I", len(lines)) + b"".join(struct.pack(">H", len(l)) + l for l in lines)
+    return struct.pack(">I", len(lines)) + b"".join(struct.pack(LENGTH, len(l)) + l for l in lines)
 
 
 def server_list(path):
@@ -59,8 +61,12 @@ def receive(sock, size):
 def reply(sock):
     size = struct.unpack(">I", receive(sock, 4))[0]
     body = receive(sock, size)
-    status, _flags, number, skipped, length = struct.unpack(">BBiIH", body[:12])
-    text = body[12:12 + length].decode("utf-8", "replace").replace("\r\n", " ")
+    if VERSION >= 3:
+        status, _flags, number, skipped, length = struct.unpack(">BBiIH", body[:12])
+    else:
+        status, _flags, number, length = struct.unpack(">BBiH", body[:8])
+        skipped = 0
+    text = body[-length:].decode("utf-8", "replace").replace("\r\n", " ") if length else ""
     if status == 1:
         return "ok skipped=%d" % skipped
     return "failed number=%d text=%s" % (number, text)

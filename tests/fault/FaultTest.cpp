@@ -132,6 +132,52 @@ TEST(Fault, WritesAreDurableAndWholeWhateverHappens) {
     }
 }
 
+// An in-place rewrite cut at a chosen byte (a file size limit, SIGXFSZ ignored) keeps its copy,
+// and so does a start that cannot read that copy (no descriptor left): the copy goes only once a
+// start has finished the rewrite, so the file ends whole, never torn for good.
+TEST(Fault, CutRewritesAreFinishedWhateverCutsThem) {
+    if (!privateMounts || std::system("strace -V >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "needs root, a private mount namespace and strace";
+    }
+    struct Cut {
+        const char* name;
+        const char* write;   // strace options for the write
+        const char* finish;  // strace options for the first start after it
+    };
+    const Cut rows[] = {
+        {"FileTooLargeAtAByte", "-e inject=write:error=EFBIG:when=17", ""},
+        {"NoDescriptorForTheCopy", "-e inject=write:signal=KILL:when=17",
+         "-P etc/.tessel-redo-hosts -e trace=openat -e inject=openat:error=EMFILE"},
+    };
+    for (const Cut& row : rows) {
+        Scratch s;
+        ASSERT_EQ(::mount("tessel", s.dir.c_str(), "tmpfs", 0, nullptr), 0);
+        ASSERT_TRUE(std::filesystem::create_directories(s / "etc") &&
+                    ::mkdir((s / "small").c_str(), 0755) == 0);
+        put(s / "new", kNew);
+        put(s / "small/hosts", kOld);
+        put(s / "etc/hosts", kOld);
+        const std::string strace = "cd " + s.dir +
+                                   " && ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null ";
+        const std::string writer = std::string(" ") + TESSEL_FAULT_WRITER + " ";
+        const std::string steps[] = {
+            "mount --bind small/hosts etc/hosts",
+            strace + row.write + writer + "etc/hosts new >/dev/null; true",
+            strace + (*row.finish ? row.finish : "-e trace=none") + writer + "--finish etc/hosts",
+        };
+        for (const std::string& step : steps) {
+            ASSERT_EQ(std::system(("cd " + s.dir + " && " + step).c_str()), 0) << step;
+        }
+        const bool kept = std::filesystem::exists(s / "etc/.tessel-redo-hosts");
+        const bool firstFinished = contentOf(s / "etc/hosts") == kNew;
+        platform::PosixFileSystem().removeLeftoversOf(s / "etc/hosts", std::nullopt);
+        EXPECT_TRUE(contentOf(s / "etc/hosts") == kNew && !hasTemporaries(s / "etc") &&
+                    (firstFinished || kept))
+            << row.name << ": " << contentOf(s / "etc/hosts").size() << " bytes, copy kept "
+            << kept;
+    }
+}
+
 // A restore that fails is shown and ends the program: replace mode cannot delete an immutable
 // file; in keep mode the file has gone.
 TEST(Fault, FailedRestoreIsShownAndEnds) {
