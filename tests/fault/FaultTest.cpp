@@ -157,8 +157,8 @@ TEST(Fault, CutRewritesAreFinishedWhateverCutsThem) {
         put(s / "new", kNew);
         put(s / "small/hosts", kOld);
         put(s / "etc/hosts", kOld);
-        const std::string strace = "cd " + s.dir +
-                                   " && ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null ";
+        const std::string strace =
+            "cd " + s.dir + " && ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null ";
         const std::string writer = std::string(" ") + TESSEL_FAULT_WRITER + " ";
         const std::string steps[] = {
             "mount --bind small/hosts etc/hosts",

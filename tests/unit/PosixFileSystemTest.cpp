@@ -5,6 +5,7 @@
 
 #include <sys/stat.h>
 
+#include <optional>
 #include <thread>
 #include <tuple>
 
@@ -91,6 +92,53 @@ TEST(PosixFileSystem, RemoveLeftoversFinishesCutRewrites) {
     EXPECT_EQ(entries(s.dir), (std::set<std::string>{".tessel-x", ".tessel-abcdefg", "hosts",
                                                      ".hidden", ".tessel-dir999"}));
     EXPECT_EQ(contentOf(s / "hosts"), "the whole new text\n");
+}
+
+// One file's leftovers: only its own redo copy is honoured, and only when it has the owner asked
+// for; a copy named for another file beside it is never written into that file.
+TEST(PosixFileSystem, RemoveLeftoversOfOneFileHonoursOnlyItsOwnCopy) {
+    struct Row {
+        const char* what;
+        std::optional<unsigned> owner;
+        const char* hosts;  // after
+    };
+    const Row rows[] = {
+        {"a copy of another owner", ::geteuid() + 1, "torn"},
+        {"a copy of the owner asked for", ::geteuid(), "whole"},
+        {"any owner", std::nullopt, "whole"},
+    };
+    for (const Row& row : rows) {
+        Scratch s;
+        put(s / "hosts", "torn");
+        put(s / ".tessel-redo-hosts", "whole");
+        put(s / "shadow", "root:x");
+        put(s / ".tessel-redo-shadow", "member::0");
+        put(s / ".tessel-a1B2c3", "x");
+        PosixFileSystem().removeLeftoversOf(s / "hosts", row.owner);
+        const bool finished = contentOf(s / "hosts") == "whole";
+        EXPECT_TRUE(contentOf(s / "hosts") == row.hosts && contentOf(s / "shadow") == "root:x" &&
+                    std::filesystem::exists(s / ".tessel-redo-hosts") != finished &&
+                    !std::filesystem::exists(s / ".tessel-a1B2c3"))
+            << row.what;
+    }
+}
+
+// A picture is read only when it is a regular file within its bound: a FIFO with no writer would
+// hang the read, a device would fill memory.
+TEST(PosixFileSystem, ReadsOnlyRegularFilesWithinTheirBound) {
+    Scratch s;
+    put(s / "small", std::string(16, 'p'));
+    put(s / "large", std::string(17, 'p'));
+    ASSERT_EQ(::mkfifo((s / "fifo").c_str(), 0600), 0);
+    const std::pair<std::string, std::string> rows[] = {
+        {s / "small", std::string(16, 'p')},         {s / "large", "File too large"},
+        {s / "fifo", "not a regular file"},          {"/dev/zero", "not a regular file"},
+        {s / "absent", "No such file or directory"},
+    };
+    for (const auto& [path, read] : rows) {
+        const auto result = PosixFileSystem().readRegularFile(path, 16);
+        EXPECT_EQ(result.ok() ? result.bytes : errorOf(result.status), read) << path;
+    }
 }
 
 }  // namespace
