@@ -13,6 +13,7 @@
 #                    and the original comes back whole
 #   keep-twice       keep mode written three times leaves one block, and a kill and the next
 #                    Hello still give the original back
+#   inherited        too few descriptors allowed are refused; a descriptor left open is closed
 #   setuid-copy      a setuid copy of the helper refuses to serve
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
@@ -69,6 +70,16 @@ row_second_start() {
     launch_as nobody first
     local first=$pid
     wait_for_port
+    # What the running helper holds: no environment, no right to bind once bound, and no
+    # descriptor but its link, its standard output and error, its lock and its two ports.
+    local running
+    running=$(pgrep -P "$first" -x tessel-helper) || fail "no helper"
+    [ ! -s "/proc/$running/environ" ] || fail "the helper got an environment: $(tr '\0' ' ' <"/proc/$running/environ")"
+    caps=$(sed -n 's/^CapPrm:\t//p' "/proc/$running/status")
+    (((16#$caps & (1 << 10)) == 0)) ||
+        fail "the helper kept the right to bind low ports"
+    fds=$(ls "/proc/$running/fd" | sort -n | tr '\n' ' ')
+    [ "$fds" = "0 1 2 3 4 5 " ] || fail "the helper holds descriptors $fds"
     cp /etc/hosts "$tmp/hosts.filtering"
     for user in nobody 4242; do
         rm -rf "$tmp/home-4242"
@@ -158,6 +169,19 @@ row_keep_twice() {
     given_back "keep-twice"
 }
 
+row_inherited() {
+    out=$(client --nofile 16:16 "$helper" hello)
+    grep -q 'hello: failed number=24 ' <<<"$out" || fail "a helper with too few descriptors served: $out"
+    # A descriptor left open by the caller is closed before anything else runs.
+    client --extra-fd "$tmp/program/data/badHosts.dat" "$helper" hello sleep=2 >"$tmp/extra.out" &
+    pids+=($!)
+    eventually grep -q '^hello: ok' "$tmp/extra.out" || fail "inherited: $(cat "$tmp/extra.out")"
+    ! ls -l "/proc/$(sed -n 's/^helper //p' "$tmp/extra.out")/fd" | grep -q badHosts ||
+        fail "the helper kept a descriptor its caller left open"
+    wait "${pids[-1]}"
+    given_back "inherited"
+}
+
 row_setuid_copy() {
     cp "$helper" "$tmp/program/setuid-helper"
     chown 0:"$group" "$tmp/program/setuid-helper"
@@ -168,7 +192,7 @@ row_setuid_copy() {
 }
 
 # TESSEL_ROWS picks rows, as when one is shown to fail on an earlier build.
-for row in ${TESSEL_ROWS:-second_start copy_and_rename loose_list cut_in_place keep_twice setuid_copy}; do
+for row in ${TESSEL_ROWS:-second_start copy_and_rename loose_list cut_in_place keep_twice inherited setuid_copy}; do
     "row_$row"
     echo "row $row: passed"
 done

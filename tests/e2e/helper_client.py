@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Speaks tessel-helper's protocol as a member of its group might, hostile or not.
 
-helper_client.py [--fsize SOFT:HARD] [--ignore-xfsz] HELPER STEP...
+helper_client.py [--fsize SOFT:HARD] [--nofile SOFT:HARD] [--extra-fd FILE] [--ignore-xfsz]
+                 HELPER STEP...
 Steps: hello, listen=PORT, write-keep=FILE, write-replace=FILE, giveback-keep,
 giveback-replace, sleep=SECONDS. Each reply is printed on a line: "ok skipped=N" or
 "failed number=N text=...". The link closes after the last step, and the helper gives back.
@@ -74,12 +75,20 @@ def reply(sock):
 
 def main(argv):
     limits = None
+    files = None
+    extra = None
     ignore = False
     while argv and argv[0].startswith("--"):
         option = argv.pop(0)
         if option == "--fsize":
             soft, hard = argv.pop(0).split(":")
             limits = (int(soft), resource.RLIM_INFINITY if hard == "inf" else int(hard))
+        elif option == "--nofile":
+            soft, hard = argv.pop(0).split(":")
+            files = (int(soft), int(hard))
+        elif option == "--extra-fd":
+            extra = os.open(argv.pop(0), os.O_RDONLY)
+            os.set_inheritable(extra, True)
         elif option == "--ignore-xfsz":
             ignore = True
     helper, steps = argv[0], argv[1:]
@@ -90,6 +99,8 @@ def main(argv):
             signal.signal(signal.SIGXFSZ, signal.SIG_IGN)
         if limits:
             resource.setrlimit(resource.RLIMIT_FSIZE, limits)
+        if files:
+            resource.setrlimit(resource.RLIMIT_NOFILE, files)
         os.dup2(theirs.fileno(), 0)
 
     child = os.fork()
