@@ -25,7 +25,7 @@ void Filtering::start() {
 
 void Filtering::removeLeftovers() {
     services_.files.removeLeftovers(services_.process.paths().files());
-    services_.files.removeLeftoversOf(settings_.hostsPath, std::nullopt);
+    (void)services_.files.removeLeftoversOf(settings_.hostsPath, std::nullopt);
 }
 
 void Filtering::startListening() {

@@ -8,6 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "core/HostsText.h"
+#include "core/Lines.h"
+
 // The messages between `tessel`, run as the desktop user, and `tessel-helper`, which holds the
 // only privileges: opening the low ports and writing /etc/hosts. Each message is a frame: its
 // body's length (four bytes, most significant first), then the body, whose first byte says what
@@ -21,8 +24,11 @@ inline constexpr std::size_t kMaxBodySize = std::size_t{128} << 20;
 // Each group of a write: the server list, and the subscribed lists of up to two million names.
 inline constexpr std::size_t kMaxNames = std::size_t{1} << 21;
 inline constexpr std::size_t kMaxNameLength = 253;  // the longest name DNS allows
-// The longest server-list line the helper writes; a longer one is left out.
-inline constexpr std::size_t kMaxLineLength = 4096;
+// The longest server-list line the helper writes: its entry line stays within the bound some
+// resolvers read a line in, so no part of a longer one can be read as a line of its own. A longer
+// one is left out.
+inline constexpr std::size_t kMaxLineLength =
+    hosts::kMostLineBytes - hosts::kEntryPrefix.size() - text::kCrLf.size();
 inline constexpr std::size_t kMaxTextLength = 4096;
 // The only ports the helper opens: the replying one and the count-only one.
 inline constexpr std::uint16_t kHttpPort = 80;

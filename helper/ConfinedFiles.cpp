@@ -77,10 +77,8 @@ bool ConfinedFiles::fileExists(const std::string& path) {
 void ConfinedFiles::removeLeftovers(const std::string&) {}
 
 // Only the HOSTS file's own rewrite, from a copy that is root's as every copy the helper makes is.
-void ConfinedFiles::removeLeftoversOf(const std::string& path, std::optional<unsigned>) {
-    if (path == hostsPath_) {
-        files_.removeLeftoversOf(path, kRootOnly.owner);
-    }
+bool ConfinedFiles::removeLeftoversOf(const std::string& path, std::optional<unsigned>) {
+    return path != hostsPath_ || files_.removeLeftoversOf(path, kRootOnly.owner);
 }
 
 }  // namespace tessel::helper

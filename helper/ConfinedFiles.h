@@ -23,7 +23,7 @@ public:
     platform::Status removeFile(const std::string& path) override;
     bool fileExists(const std::string& path) override;
     void removeLeftovers(const std::string& directory) override;
-    void removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) override;
+    bool removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) override;
 
 private:
     bool allowed(const std::string& path) const;

@@ -27,7 +27,13 @@ void openStandardDescriptors() {
             (void)::open("/dev/null", O_RDWR);
         }
     }
-    ::close_range(3, ~0U, 0);
+    if (::close_range(3, ~0U, 0) != 0) {
+        // An older kernel: every descriptor the limit allows.
+        const long most = ::sysconf(_SC_OPEN_MAX);
+        for (long fd = 3; fd < (most > 0 ? most : 1024); ++fd) {
+            ::close(static_cast<int>(fd));
+        }
+    }
 }
 
 // A disposition set to ignore survives exec: an ignored SIGXFSZ with a small file size limit would

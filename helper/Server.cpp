@@ -103,21 +103,27 @@ Reply Server::handle(Request& request, int& socket) {
     if (request.kind == Kind::Listen) {
         return listen(request.port, socket);
     }
-    if (request.kind == Kind::Hello) {
-        greet();
+    if (request.kind == Kind::Hello && !greet()) {
+        return failure("tessel-helper cannot finish a rewrite of " + std::string(kSystemHostsPath) +
+                           " that was cut short; it is kept for the next start",
+                       true, EIO);
     }
     return hostsRequest(request);
 }
 
 // Only under the lock this process holds for its whole life (see main), so what it finds is a
 // killed run's, never a live one's.
-void Server::greet() {
-    files_.removeLeftoversOf(kSystemHostsPath, 0);
+bool Server::greet() {
+    // A file torn by a cut rewrite is not the user's own: nothing may be given back over it.
+    if (!files_.removeLeftoversOf(kSystemHostsPath, 0)) {
+        return false;
+    }
     for (std::size_t i = 0; i < ports_.size(); ++i) {
         ports_[i].socket =
             platform::listenOnLoopback(i == 0 ? kHttpPort : kHttpsPort, ports_[i].error);
     }
     dropBindRight();
+    return true;
 }
 
 Reply Server::listen(std::uint16_t port, int& socket) {

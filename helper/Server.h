@@ -49,7 +49,7 @@ private:
     bool answer(const std::string& body);
     Reply handle(Request& request, int& socket);
     Reply hostsRequest(Request& request);
-    void greet();
+    bool greet();
     Reply listen(std::uint16_t port, int& socket);
     void giveBack();
 

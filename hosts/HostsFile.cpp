@@ -93,8 +93,9 @@ std::optional<SavedHosts> HostsFile::snapshot(const std::string& hostsPath, std:
 bool HostsFile::writeReplaceMode(const std::string& hostsPath, const std::string& list,
                                  const std::string& names) {
     std::string error;
-    auto saved = savedCopy();
-    const bool copied = !saved;
+    auto saved = savedCopy(&error);
+    // A copy that is there but cannot be read now is never written over with the current file.
+    const bool copied = !saved && error.empty();
     if (copied) {
         saved = snapshot(hostsPath, error);
         if (saved) {
@@ -136,8 +137,11 @@ void HostsFile::reportReplaceFailure(const std::string& error) {
     }
 }
 
-std::optional<SavedHosts> HostsFile::savedCopy() {
+std::optional<SavedHosts> HostsFile::savedCopy(std::string* error) {
     const auto record = files_.readFile(savedPath());
+    if (!record.ok() && !record.missing && error != nullptr) {
+        *error = record.status.error();
+    }
     return record.ok() ? parseSavedHosts(record.bytes) : std::nullopt;
 }
 

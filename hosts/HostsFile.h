@@ -51,7 +51,9 @@ public:
 private:
     enum class Written { Nothing, Keep, Replace };
 
-    std::optional<SavedHosts> savedCopy();
+    // The kept copy; nothing when there is none, with `error` set when one may be there but
+    // could not be read.
+    std::optional<SavedHosts> savedCopy(std::string* error = nullptr);
     std::optional<SavedHosts> snapshot(const std::string& hostsPath, std::string& error);
     platform::Status putBack(const SavedHosts& saved);
     bool unchanged(const std::string& hostsPath, const SavedHosts& saved);

@@ -52,8 +52,9 @@ public:
     // progress. A rewrite that cannot be finished now keeps its copy for the next start.
     virtual void removeLeftovers(const std::string& directory) = 0;
     // The same for one file: only its own rewrite is finished (from a copy owned by `owner`, where
-    // one is given), and the temporaries beside it deleted.
-    virtual void removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) = 0;
+    // one is given), and the temporaries beside it deleted. False when a cut rewrite is left
+    // unfinished: the file may be torn until a later start finishes it.
+    virtual bool removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) = 0;
 };
 
 }  // namespace tessel::platform

@@ -235,7 +235,8 @@ Status rewriteFromRedo(const std::string& temporary, const std::string& path,
     const std::string directory = parentDirectory(path);
     const std::string redo =
         directory + "/" + std::string(kRedoPrefix) + path.substr(path.rfind('/') + 1);
-    if (::rename(temporary.c_str(), redo.c_str()) != 0) {
+    // Never over a copy a cut rewrite left: that one may hold the only whole bytes there are.
+    if (::renameat2(AT_FDCWD, temporary.c_str(), AT_FDCWD, redo.c_str(), RENAME_NOREPLACE) != 0) {
         const int error = errno;
         ::unlink(temporary.c_str());
         return errnoStatus(error);
@@ -427,20 +428,22 @@ std::optional<Ownership> PosixFileSystem::ownership(const std::string& path) {
 }
 
 void PosixFileSystem::removeLeftovers(const std::string& directory) {
-    sweep(directory, {}, std::nullopt);
+    (void)sweep(directory, {}, std::nullopt);
 }
 
-void PosixFileSystem::removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) {
+bool PosixFileSystem::removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) {
     const std::string target = writeTarget(path);
-    sweep(parentDirectory(target), std::string_view(target).substr(target.rfind('/') + 1), owner);
+    return sweep(parentDirectory(target), std::string_view(target).substr(target.rfind('/') + 1),
+                 owner);
 }
 
-void PosixFileSystem::sweep(const std::string& directory, std::string_view only,
+bool PosixFileSystem::sweep(const std::string& directory, std::string_view only,
                             std::optional<unsigned> owner) {
     DIR* listing = ::opendir(directory.c_str());
     if (listing == nullptr) {
-        return;
+        return errno == ENOENT;  // a directory that cannot be listed may hold a copy
     }
+    bool finished = true;
     while (const dirent* entry = ::readdir(listing)) {
         const std::string_view name = entry->d_name;
         struct stat info {};
@@ -461,6 +464,8 @@ void PosixFileSystem::sweep(const std::string& directory, std::string_view only,
             if ((bytes.ok() && writeInPlace(path, text::Pieces::of(bytes.bytes)).ok()) ||
                 (::access(path.c_str(), F_OK) != 0 && errno == ENOENT)) {
                 ::unlinkat(::dirfd(listing), entry->d_name, 0);  // finished, or nothing to finish
+            } else {
+                finished = false;
             }
         } else if (name.size() == kTemporaryPrefix.size() + 6) {
             // Exactly the names our temporaries get: the prefix and six characters.
@@ -468,6 +473,7 @@ void PosixFileSystem::sweep(const std::string& directory, std::string_view only,
         }
     }
     ::closedir(listing);
+    return finished;
 }
 
 Status PosixFileSystem::removeFile(const std::string& path) {

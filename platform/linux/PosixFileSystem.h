@@ -26,13 +26,14 @@ public:
     bool fileExists(const std::string& path) override;
     ReadResult readRegularFile(const std::string& path, std::size_t limit) override;
     void removeLeftovers(const std::string& directory) override;
-    void removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) override;
+    bool removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) override;
 
 private:
     Status replaceFile(const std::string& path, const text::Pieces& content,
                        const Ownership* wanted) const;
     // Every leftover in `directory`, or only those of the file named `only`.
-    void sweep(const std::string& directory, std::string_view only, std::optional<unsigned> owner);
+    // False when a cut rewrite it should finish is left unfinished.
+    bool sweep(const std::string& directory, std::string_view only, std::optional<unsigned> owner);
 
     Temporaries temporaries_;
 };

@@ -50,13 +50,13 @@ launch_as() {
     pid=$! pids+=($!)
 }
 no_redo() { [ ! -e /etc/.tessel-redo-hosts ] || fail "$1: a redo copy was left behind"; }
-# Runs `strace` on the member's client with the Nth rename of each process held for 4 s; waits
-# until the rename before it has returned, so the client is held at that moment.
+# held_client SYSCALL:N[,...] BEFORE ARGS...: the member's client under `strace`, with the Nth call
+# of SYSCALL in each process held for 4 s; waits until the trace shows BEFORE, the rename just before.
 held_client() {
-    local nth=$1 before=$2
+    local injects=() spec before=$2
+    for spec in ${1//,/ }; do injects+=(-e inject="${spec%:*}":delay_enter=4000000:when="${spec#*:}"); done
     shift 2
-    strace -f -qq -o "$tmp/trace" -e trace=rename,renameat,renameat2 \
-        -e inject=rename,renameat,renameat2:delay_enter=4000000:when="$nth" \
+    strace -f -qq -o "$tmp/trace" -e trace=rename,renameat,renameat2 "${injects[@]}" \
         setpriv --reuid=nobody --regid=nogroup --groups="$group" \
         /usr/bin/python3 "$tmp/helper_client.py" "$@" >"$tmp/held.out" 2>&1 &
     held=$! pids+=($!)
@@ -100,7 +100,7 @@ row_second_start() {
 
 row_copy_and_rename() {
     original
-    held_client 2 '^[0-9]* *rename.*before-tessel.* = 0' "$helper" hello write-replace="$tmp/program/data/badHosts.dat" sleep=1
+    held_client rename:2 '^[0-9]* *rename.*before-tessel.* = 0' "$helper" hello write-replace="$tmp/program/data/badHosts.dat" sleep=1
     second=$(client "$helper" hello)
     grep -q 'hello: failed number=11 .*another tessel-helper' <<<"$second" || fail "a second helper was not refused: $second"
     wait "$held" || true
@@ -145,11 +145,13 @@ row_cut_in_place() {
     cp /etc/hosts "$tmp/bound"
     mount --bind "$tmp/bound" /etc/hosts
     for i in $(seq 3000); do echo "name$i.e2e.example"; done >"$tmp/big.dat"
-    # Renames: the kept copy, the refused rename over the bound file, the copy to redo from.
-    held_client 3 'EBUSY' --ignore-xfsz "$helper" hello write-replace="$tmp/big.dat"
+    # Renames: the kept copy, the refused rename over the bound file, then the copy to redo from
+    # (made by renameat2, or by a third rename in an earlier helper).
+    held_client rename:3,renameat2:1 'EBUSY' --ignore-xfsz "$helper" hello write-replace="$tmp/big.dat"
     # The member may do this itself: the helper runs under the member's own user and group.
     as nobody prlimit --pid "$(sed -n 's/^helper //p' "$tmp/held.out")" --fsize=8192:8192
     wait "$held" || true
+    grep -q "write-replace: link closed" "$tmp/held.out" || fail "cut-in-place: the rewrite was not cut: $(cat "$tmp/held.out")"
     client "$helper" hello giveback-replace >"$tmp/next.out"
     grep -q 'giveback-replace: ok' "$tmp/next.out" || fail "cut-in-place: $(cat "$tmp/held.out" "$tmp/next.out")"
     given_back "cut-in-place"

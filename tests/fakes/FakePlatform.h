@@ -101,8 +101,9 @@ public:
         return files.erase(path) != 0 ? Status{} : Status::failure("No such file or directory");
     }
     void removeLeftovers(const std::string& directory) override { cleaned.push_back(directory); }
-    void removeLeftoversOf(const std::string& path, std::optional<unsigned>) override {
+    bool removeLeftoversOf(const std::string& path, std::optional<unsigned>) override {
         cleaned.push_back(path);
+        return true;
     }
     bool fileExists(const std::string& path) override { return files.count(path) != 0; }
 };

@@ -67,7 +67,7 @@ void run(const Row& row) {
     // The leak checker cannot run under a tracer.
     const std::string command = cd +
                                 "umask 027 && ASAN_OPTIONS=detect_leaks=0 exec strace -qq -o trace "
-                                "-e trace=fdatasync,fsync,rename,unlink,write " +
+                                "-e trace=fdatasync,fsync,rename,renameat2,unlink,write " +
                                 row.strace + " " + TESSEL_FAULT_WRITER + " etc/hosts" +
                                 (row.remove ? "" : " new") + " >report";
     const bool killed = std::string_view(row.strace).starts_with("-e inject");
@@ -104,7 +104,8 @@ TEST(Fault, WritesAreDurableAndWholeWhateverHappens) {
         {"Replace", "true", "", false, kRename, 'n', ""},
         {"Create", "rm etc/hosts", "", false, kRename, 'n', ""},
         {"Remove", "true", "", true, "unlink fsync ", 'g', ""},
-        {"InPlace", kBind, "", false, "fdatasync rename rename fsync fdatasync unlink ", 'n', ""},
+        {"InPlace", kBind, "", false, "fdatasync rename renameat2 fsync fdatasync unlink ", 'n',
+         ""},
         // A directory only root may create in, holding a file nobody may write.
         {"InPlaceAsNobody", "chmod 555 etc", "-u nobody", false, "fdatasync ", 'n', ""},
         {"KillMidData", "true", "-e inject=write:signal=KILL:when=5", false, nullptr, 'o', ""},
