@@ -6,6 +6,7 @@
 #include <memory>
 #include <variant>
 
+#include "app/HelperSockets.h"
 #include "app/MainForm.h"
 #include "app/SessionEnd.h"
 #include "platform/linux/AbstractSocketInstance.h"
@@ -23,27 +24,6 @@
 
 namespace tessel::app {
 namespace {
-
-// The listening sockets come from the helper, which may bind the low ports.
-void listenThrough(platform::HelperLink& helper, platform::EpollListener& listener,
-                   platform::MessageBox& box, platform::Process& process) {
-    listener.takeSocketsFrom([&helper, &box, &process](std::uint16_t port) {
-        int socket = -1;
-        const auto reply = helper.call(helper::Request::listen(port), &socket);
-        if (reply.ends) {
-            // The helper is gone: nothing can be given back through it, but the user is told.
-            box.show(reply.text + "\r\nExiting Tessel.");
-            process.endProgram();
-        }
-        std::variant<int, platform::ListenError> result = socket;
-        if (!reply.ok || socket < 0) {
-            result = platform::ListenError{
-                reply.number == EADDRINUSE ? platform::kAddressInUseNumber : reply.number,
-                reply.text};
-        }
-        return result;
-    });
-}
 
 // Without rights of its own the program runs only through its helper; a user who may not run
 // that is told how to get the rights. A helper that runs but will not serve says why itself.
@@ -94,7 +74,7 @@ int run(int argc, char** argv) {
     std::unique_ptr<platform::HelperProcess> helper;
     if (!platform::mayFilterAlone()) {
         helper = startHelper(box, process);
-        listenThrough(*helper, listener, box, process);
+        listener.takeSocketsFrom(socketsFromHelper(*helper, box, process));
     }
     auto window = std::make_unique<ui::MainWindow>();
     platform::QtTray tray(ui::trayIcon(platform::TrayPicture::Running),

@@ -71,6 +71,8 @@ public:
     std::map<std::string, std::string> files;
     std::set<std::string> failRead, failWrite;
     std::vector<std::string> cleaned;  // directories cleared of leftovers
+    bool leftoversFinish = true;       // false: a cut rewrite is left unfinished
+    int writes = 0;                    // writes that succeeded, of any file
 
     ReadResult readFile(const std::string& path) override {
         ReadResult result;
@@ -89,6 +91,7 @@ public:
             return Status::failure("No space left on device");
         }
         files[path] = std::string(bytes);
+        ++writes;
         return {};
     }
     Status writeFile(const std::string& path, std::string_view bytes, const Ownership&) override {
@@ -103,7 +106,7 @@ public:
     void removeLeftovers(const std::string& directory) override { cleaned.push_back(directory); }
     bool removeLeftoversOf(const std::string& path, std::optional<unsigned>) override {
         cleaned.push_back(path);
-        return true;
+        return leftoversFinish;
     }
     bool fileExists(const std::string& path) override { return files.count(path) != 0; }
 };

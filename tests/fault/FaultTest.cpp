@@ -179,6 +179,36 @@ TEST(Fault, CutRewritesAreFinishedWhateverCutsThem) {
     }
 }
 
+// Where the directory can make no unnamed temporary, the helper's writer refuses rather than make
+// one with a name the user could open first; the program's own writer uses a named one.
+TEST(Fault, NoNamedTemporaryForTheHelper) {
+    if (!privateMounts || std::system("strace -V >/dev/null 2>&1") != 0) {
+        GTEST_SKIP() << "needs root, a private mount namespace and strace";
+    }
+    const std::pair<const char*, const char*> rows[] = {
+        {"", ""},
+        {"--unnamed-only ",
+         "no unnamed temporary file can be made in etc, and a named one is not "
+         "safe there\n"},
+    };
+    for (const auto& [option, report] : rows) {
+        Scratch s;
+        ASSERT_TRUE(std::filesystem::create_directories(s / "etc"));
+        put(s / "new", kNew);
+        put(s / "etc/hosts", kOld);
+        const std::string command =
+            "cd " + s.dir +
+            " && ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null "
+            "-P etc -e trace=openat -e inject=openat:error=EOPNOTSUPP:when=1 " +
+            TESSEL_FAULT_WRITER + " " + option + "etc/hosts new >report";
+        (void)std::system(command.c_str());
+        EXPECT_TRUE(contentOf(s / "report") == report &&
+                    contentOf(s / "etc/hosts") == (*report ? kOld : kNew) &&
+                    !hasTemporaries(s / "etc"))
+            << option << contentOf(s / "report");
+    }
+}
+
 // A restore that fails is shown and ends the program: replace mode cannot delete an immutable
 // file; in keep mode the file has gone.
 TEST(Fault, FailedRestoreIsShownAndEnds) {

@@ -304,3 +304,21 @@ TEST(Commands, LeaveTheHostsFileTrayAndMessages) {
 }
 
 }  // namespace
+
+// Exit in keep mode whose give-back fails: while its report waits for an answer the file becomes
+// writable again and a block-list download finishes. Nothing writes the entries back.
+TEST(Commands, ADownloadDuringAFailingExitWritesNothing) {
+    Harness h("True");
+    h.files.files[kHosts] = kUser;
+    ASSERT_FALSE(h.load());
+    h.files.failWrite.insert(kHosts);
+    int writes = -1;
+    h.box.whileShown = [&h, &writes] {
+        h.files.failWrite.clear();
+        const int before = h.files.writes;
+        FormAccess::listsDownloaded(*h.form);
+        writes = h.files.writes - before;
+    };
+    EXPECT_TRUE(ends([&h] { h.trigger("menuExit"); }));
+    EXPECT_EQ(writes, 0);
+}

@@ -37,6 +37,8 @@ inline bool ends(const std::function<void()>& run) {
 // block connection by connection.
 struct FormAccess final {
     static std::uint64_t& blockedCount(app::MainForm& form) { return form.counter_.count_; }
+    // What a block-list download that has finished does.
+    static void listsDownloaded(app::MainForm& form) { form.filtering_.rewrite(); }
 };
 
 // frmMain with every platform service scripted.
