@@ -14,10 +14,11 @@
 #   keep-twice       keep mode written three times leaves one block, and a kill and the next
 #                    Hello still give the original back
 #   inherited        too few descriptors allowed are refused; a descriptor left open is closed
+#   pause-resume     a paused program refuses connections; Resume listens on the same ports again
 #   setuid-copy      a setuid copy of the helper refuses to serve
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
-need setpriv setcap groupadd strace prlimit /usr/bin/python3 Xvfb xdotool
+need setpriv setcap groupadd strace prlimit /usr/bin/python3 Xvfb xdotool trayer
 frame False gray.gif '' "$@"
 mkdir "$tmp/etc"
 cp -a /etc/. "$tmp/etc/"
@@ -184,6 +185,26 @@ row_inherited() {
     given_back "inherited"
 }
 
+# Pause and Resume from the tray menu: the ports were bound once, so a paused program refuses
+# connections at once (never leaves them waiting) and Resume listens on the same sockets again.
+row_pause_resume() {
+    original
+    start_display tray
+    QT_QPA_PLATFORM=xcb launch_as nobody pause
+    wait_for_port
+    open_menu && xdotool key p && sleep 1
+    local status=0
+    curl -s -o /dev/null --max-time 3 http://127.0.0.1/ || status=$?
+    [ "$status" = 7 ] || fail "pause-resume: port 80 not refused while paused (curl $status)"
+    given_back "paused"
+    open_menu && xdotool key r r Return && sleep 1
+    wait_for_port
+    resolve ad.e2e.example
+    terminate "pause-resume"
+    given_back "pause-resume"
+    kill "$xvfb"
+}
+
 row_setuid_copy() {
     cp "$helper" "$tmp/program/setuid-helper"
     chown 0:"$group" "$tmp/program/setuid-helper"
@@ -194,7 +215,7 @@ row_setuid_copy() {
 }
 
 # TESSEL_ROWS picks rows, as when one is shown to fail on an earlier build.
-for row in ${TESSEL_ROWS:-second_start copy_and_rename loose_list cut_in_place keep_twice inherited setuid_copy}; do
+for row in ${TESSEL_ROWS:-second_start copy_and_rename loose_list cut_in_place keep_twice inherited pause_resume setuid_copy}; do
     "row_$row"
     echo "row $row: passed"
 done
