@@ -112,6 +112,7 @@ row_copy_and_rename() {
 
 row_loose_list() {
     original
+    start_display
     printf 'ad.e2e.example\r\n   \r\n# a comment\r\nad\ttab.e2e.example\r\ntrail.e2e.example \r\ncaf\xc3\xa9.e2e.example\nlast.e2e.example' \
         >"$tmp/program/data/badHosts.dat"
     "$tmp/program/tessel" >"$tmp/root.log" 2>&1 &
@@ -138,6 +139,7 @@ row_loose_list() {
     terminate "unsafe lines"
     given_back "unsafe lines"
     printf 'ad.e2e.example\r\n\r\ntrack.e2e.example\r\n' >"$tmp/program/data/badHosts.dat"
+    rm -rf "$tmp/home-nobody/.config"
 }
 
 row_cut_in_place() {
@@ -189,9 +191,13 @@ row_inherited() {
 # connections at once (never leaves them waiting) and Resume listens on the same sockets again.
 row_pause_resume() {
     original
+    rm -rf "$tmp/home-nobody/.config"
     start_display tray
     QT_QPA_PLATFORM=xcb launch_as nobody pause
     wait_for_port
+    # The icon is in the tray once the tray's corner shows more than its own two colours.
+    eventually eval '[ "$(import -window root -crop 24x24+0+0 +repage png:- | convert - -format %k info:)" -gt 2 ]' ||
+        fail "pause-resume: no icon in the tray"
     open_menu && xdotool key p && sleep 1
     local status=0
     curl -s -o /dev/null --max-time 3 http://127.0.0.1/ || status=$?
