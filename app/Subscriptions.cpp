@@ -16,17 +16,6 @@ constexpr std::int64_t kDay = 24 * 60 * 60;
 constexpr int kHourMs = 60 * 60 * 1000;
 constexpr int kTransferTimeoutMs = 60 * 1000;
 
-// The name of a list's files: the same for a URL in every run.
-std::string keyOf(const std::string& url) {
-    std::uint64_t hash = 14695981039346656037ULL;
-    for (const char c : url) {
-        hash = (hash ^ static_cast<unsigned char>(c)) * 1099511628211ULL;
-    }
-    char hex[17];
-    std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(hash));
-    return hex;
-}
-
 std::string refusalText(lists::Refusal refusal) {
     return refusal == lists::Refusal::TooBig ? "Refused: larger than 256 MB"
                                              : "Refused: more than 2,000,000 names";
@@ -65,32 +54,14 @@ void Subscriptions::load() {
     combined_ = combine(urls());
 }
 
-// The state file: the URL, the ETag, Last-Modified, the time of the last answer, the state.
 void Subscriptions::loadCopy(Entry& entry) {
-    const std::string key = keyOf(entry.url);
-    const auto state = services_.files.readFile(paths_.listState(key));
-    std::vector<std::string> lines;
-    text::forEachLine(state.ok() ? state.bytes : std::string(), [&lines](std::string_view line) {
-        lines.emplace_back(line);
-        return true;
-    });
-    if (lines.size() < 5 || lines[0] != entry.url) {
-        return;
-    }
-    const auto copy = services_.files.readFile(paths_.listCopy(key));
-    if (copy.ok()) {
-        entry.parsed = lists::parseList(copy.bytes);
-        entry.etag = lines[1];
-        entry.lastModified = lines[2];
-        entry.fetched = std::atoll(lines[3].c_str());
-    }
-    entry.state = lines[4];
+    entry = loadListCopy(services_.files, paths_, std::move(entry.url));
 }
 
 void Subscriptions::saveState(const Entry& entry) {
     const std::string text = entry.url + "\r\n" + entry.etag + "\r\n" + entry.lastModified +
                              "\r\n" + std::to_string(entry.fetched) + "\r\n" + entry.state + "\r\n";
-    (void)services_.files.writeFile(paths_.listState(keyOf(entry.url)), text);
+    (void)services_.files.writeFile(paths_.listState(listKey(entry.url)), text);
 }
 
 void Subscriptions::startRefreshing() {
@@ -197,7 +168,7 @@ void Subscriptions::take(Entry& entry, QNetworkReply* reply) {
         entry.state = refusalText(parsed.refusal);
         return;
     }
-    const auto saved = services_.files.writeFile(paths_.listCopy(keyOf(entry.url)),
+    const auto saved = services_.files.writeFile(paths_.listCopy(listKey(entry.url)),
                                                  std::string_view(body.constData(), body.size()));
     entry.state = saved.ok() ? "Up to date" : "Downloaded, but not kept: " + saved.error();
     entry.parsed = std::move(parsed);

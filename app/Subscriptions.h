@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ListCopies.h"
 #include "app/Services.h"
 #include "core/BlockLists.h"
 #include "core/ProgramPaths.h"
@@ -24,14 +25,7 @@ namespace tessel::app {
 class Subscriptions final : public QObject {
     Q_OBJECT
 public:
-    struct Entry final {
-        std::string url;
-        std::string state;         // what the window shows of the last download
-        std::int64_t fetched = 0;  // when the server last answered, seconds since the epoch
-        std::string etag;
-        std::string lastModified;
-        lists::ParsedList parsed;
-    };
+    using Entry = ListCopy;
 
     // `rewrite` writes the HOSTS file anew unless filtering is paused.
     Subscriptions(const Services& services, const ProgramPaths& paths,

@@ -47,23 +47,6 @@ bool isNameCharacter(char c) {
     return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '_' || c == '.';
 }
 
-// A name a resolver can look up: labels of letters, digits, hyphens and underscores.
-bool isName(std::string_view name) {
-    if (name.empty() || name.size() > 253 || name.front() == '.' ||
-        !std::all_of(name.begin(), name.end(), isNameCharacter) ||
-        name.find("..") != std::string_view::npos) {
-        return false;
-    }
-    std::size_t label = 0;
-    for (const char c : name) {
-        label = c == '.' ? 0 : label + 1;
-        if (label > 63) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // Rules for pages rather than servers: element hiding, exceptions, paths, options, wildcards.
 bool isOtherAdblockRule(std::string_view line) {
     return line.starts_with("@@") || line.find_first_of("/$^*|") != std::string_view::npos;
@@ -177,6 +160,22 @@ private:
 };
 
 }  // namespace
+
+bool isName(std::string_view name) {
+    if (name.empty() || name.size() > 253 || name.front() == '.' ||
+        !std::all_of(name.begin(), name.end(), isNameCharacter) ||
+        name.find("..") != std::string_view::npos) {
+        return false;
+    }
+    std::size_t label = 0;
+    for (const char c : name) {
+        label = c == '.' ? 0 : label + 1;
+        if (label > 63) {
+            return false;
+        }
+    }
+    return true;
+}
 
 std::vector<std::string> parseUrls(std::string_view listsFile) {
     std::vector<std::string> urls;

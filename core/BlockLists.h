@@ -36,6 +36,10 @@ struct ParsedList final {
 // and skipped.
 ParsedList parseList(std::string_view bytes);
 
+// A name a resolver can look up, in lower case: labels of 1 to 63 letters, digits, hyphens and
+// underscores, parted by single dots, 253 bytes at most.
+bool isName(std::string_view name);
+
 // allowed.dat: `name` exempts that name; `*.name` exempts the name and every name under it.
 class AllowList final {
 public:

@@ -28,6 +28,8 @@ test_packages=(
     # The fault tests trace the file writer's syncs, kill it at chosen calls, and lock a file.
     strace e2fsprogs
     python3 chromium
+    # The export test: the DNS servers it loads the exported files into, dig, and the zone checker.
+    dnsmasq-base unbound bind9-dnsutils bind9-utils
 )
 
 case "$purpose" in
@@ -45,5 +47,13 @@ if [ ${#missing[@]} -gt 0 ]; then
     sudo=""
     [ "$(id -u)" -eq 0 ] || sudo="sudo"
     $sudo apt-get update -qq
+    # Unbound's package would start a resolver on the machine's own port 53; the tests start
+    # their own servers in namespaces of their own. A policy of the machine's own is left as it is.
+    policy=/usr/sbin/policy-rc.d
+    if [ ! -e "$policy" ]; then
+        printf '#!/bin/sh\nexit 101\n' | $sudo tee "$policy" >/dev/null
+        $sudo chmod 755 "$policy"
+        trap '$sudo rm -f "$policy"' EXIT
+    fi
     DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
