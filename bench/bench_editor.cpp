@@ -15,7 +15,6 @@
 #include "bench/support/BenchPlatform.h"
 #include "core/HostsText.h"
 #include "core/ListEditor.h"
-#include "platform/linux/HugePages.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "ui/ServersWindow.h"
 
@@ -192,8 +191,6 @@ void run(PosixFileSystem& files, const Paths& paths) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    // As the program does: the text box's buffers are Qt's, and huge pages are asked for them.
-    tessel::platform::useHugePagesForHeap(argv);
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
