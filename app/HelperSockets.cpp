@@ -1,7 +1,5 @@
 #include "app/HelperSockets.h"
 
-#include <cerrno>
-
 namespace tessel::app {
 
 platform::EpollListener::Source socketsFromHelper(platform::HelperLink& helper,
@@ -17,9 +15,7 @@ platform::EpollListener::Source socketsFromHelper(platform::HelperLink& helper,
         }
         std::variant<int, platform::ListenError> result = socket;
         if (!reply.ok || socket < 0) {
-            result = platform::ListenError{
-                reply.number == EADDRINUSE ? platform::kAddressInUseNumber : reply.number,
-                reply.text};
+            result = platform::ListenError{platform::listenErrorNumber(reply.number), reply.text};
         }
         return result;
     };

@@ -16,9 +16,27 @@ constexpr std::int64_t kDay = 24 * 60 * 60;
 constexpr int kHourMs = 60 * 60 * 1000;
 constexpr int kTransferTimeoutMs = 60 * 1000;
 
+// 2000000 as "2,000,000".
+std::string withThousands(std::size_t number) {
+    const std::string digits = std::to_string(number);
+    std::string text;
+    for (std::size_t i = 0; i < digits.size(); ++i) {
+        if (i != 0 && (digits.size() - i) % 3 == 0) {
+            text.push_back(',');
+        }
+        text.push_back(digits[i]);
+    }
+    return text;
+}
+
 std::string refusalText(lists::Refusal refusal) {
-    return refusal == lists::Refusal::TooBig ? "Refused: larger than 256 MB"
-                                             : "Refused: more than 2,000,000 names";
+    std::string text = "Refused: ";
+    if (refusal == lists::Refusal::TooBig) {
+        return text.append("larger than ")
+            .append(std::to_string(lists::kMostBytes >> 20))
+            .append(" MB");
+    }
+    return text.append("more than ").append(withThousands(lists::kMostNames)).append(" names");
 }
 
 std::string header(QNetworkReply* reply, const char* name) {

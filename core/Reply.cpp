@@ -58,10 +58,9 @@ std::string buildReply(std::string_view picturePath) {
     reply += locationUrl(picturePath);
     reply += "\r\n";
     reply += kCacheLines;
-    reply +=
-        "Content-Length: 36\r\n"
-        "\r\n"
-        "<h1>Error 302 Moved Temporarily</h1>";
+    constexpr std::string_view kBody = "<h1>Error 302 Moved Temporarily</h1>";
+    reply.append("Content-Length: ").append(std::to_string(kBody.size())).append("\r\n\r\n");
+    reply += kBody;
     return reply;
 }
 

@@ -11,6 +11,7 @@
 
 #include "core/ProgramPaths.h"
 #include "platform/linux/Frames.h"
+#include "platform/linux/HostName.h"
 #include "platform/linux/LoopbackSocket.h"
 
 namespace tessel::helper {
@@ -41,8 +42,7 @@ platform::Answer Server::Messages::show(const std::string& prompt, platform::But
 }
 
 std::string Server::Requests::hostName() const {
-    char name[HOST_NAME_MAX + 1] = {};
-    return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+    return platform::hostName();
 }
 
 void Server::Requests::endProgram() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -9,6 +10,10 @@
 namespace tessel::platform {
 
 inline constexpr int kAddressInUseNumber = 10048;
+// The system's error number of a failed listen as the listener reports it.
+inline int listenErrorNumber(int number) {
+    return number == EADDRINUSE ? kAddressInUseNumber : number;
+}
 
 struct ListenError final {
     int number = 0;  // kAddressInUseNumber when the port is taken

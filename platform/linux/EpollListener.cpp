@@ -46,7 +46,7 @@ std::uint64_t tagOf(int fd, std::uint32_t generation) {
 }
 
 ListenError errorFrom(int number) {
-    return ListenError{number == EADDRINUSE ? kAddressInUseNumber : number, std::strerror(number)};
+    return ListenError{listenErrorNumber(number), std::strerror(number)};
 }
 
 // Thousands of browsers' connections must fit; the soft limit is often far below the hard one.

@@ -1,12 +1,11 @@
 #include "platform/qt/QtProcess.h"
 
-#include <unistd.h>
-
 #include <QCoreApplication>
 #include <QTimer>
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/linux/HostName.h"
 #include "platform/qt/Text.h"
 
 namespace tessel::platform {
@@ -23,8 +22,7 @@ QtProcess::QtProcess() : timer_(std::make_unique<QTimer>()) {
 QtProcess::~QtProcess() = default;
 
 std::string QtProcess::hostName() const {
-    char name[256] = {};
-    return ::gethostname(name, sizeof name - 1) == 0 ? std::string(name) : std::string();
+    return platform::hostName();
 }
 
 std::string QtProcess::programDirectory() const {
