@@ -16,11 +16,10 @@ MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
       prefs_(services.box, services.files, services.process, [this] { services_.tray.remove(); }),
       hosts_(services.box, services.files, services.process,
              [this] { prefs_.recreatePrefsFile(paths_.prefs()); }),
-      viaHelper_(helper == nullptr
-                     ? nullptr
-                     : std::make_unique<hosts::HelperHostsFile>(
-                           services.box, services.files, services.process, *helper, hosts_,
-                           [this] { prefs_.recreatePrefsFile(paths_.prefs()); })),
+      viaHelper_(helper == nullptr ? nullptr
+                                   : std::make_unique<hosts::HelperHostsFile>(
+                                         services.box, services.process, *helper, hosts_,
+                                         [this] { prefs_.recreatePrefsFile(paths_.prefs()); })),
       responder_(services.listener, services.box, services.files, ports,
                  [this] { counter_.onBlocked(); }),
       hostsDialog_(services.picker),

@@ -21,11 +21,10 @@ std::vector<std::string> splitNames(std::string_view names) {
 
 }  // namespace
 
-HelperHostsFile::HelperHostsFile(platform::MessageBox& box, platform::FileSystem& files,
-                                 platform::Process& process, platform::HelperLink& helper,
-                                 HostsFile& own, std::function<void()> recreatePrefsFile)
+HelperHostsFile::HelperHostsFile(platform::MessageBox& box, platform::Process& process,
+                                 platform::HelperLink& helper, HostsFile& own,
+                                 std::function<void()> recreatePrefsFile)
     : box_(box),
-      files_(files),
       process_(process),
       helper_(helper),
       own_(own),
@@ -35,13 +34,11 @@ bool HelperHostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
     if (hostsPath != kSystemHostsPath) {
         return own_.makeHostsFile(hostsPath, keep);
     }
-    auto list = files_.readFile(own_.listPath());
-    if (!list.ok()) {
-        box_.show("Error opening badHosts.dat: " + list.status.error());
+    const auto merged = own_.mergedList();
+    if (!merged) {
         return false;
     }
-    const lists::Merged merged = own_.merge(std::move(list.bytes));
-    auto request = helper::Request::write(keep, readList(merged.list), splitNames(merged.names));
+    auto request = helper::Request::write(keep, readList(merged->list), splitNames(merged->names));
     // Blank lines make no entry line on either path; they need not travel.
     std::erase_if(request.lines, [](const std::string& line) { return line.empty(); });
     const helper::Reply reply = helper_.call(request);

@@ -14,8 +14,8 @@ namespace tessel::hosts {
 // show). Any other HOSTS file is the user's own and goes to `own`, written with the user's rights.
 class HelperHostsFile final : public HostsWriter {
 public:
-    HelperHostsFile(platform::MessageBox& box, platform::FileSystem& files,
-                    platform::Process& process, platform::HelperLink& helper, HostsFile& own,
+    HelperHostsFile(platform::MessageBox& box, platform::Process& process,
+                    platform::HelperLink& helper, HostsFile& own,
                     std::function<void()> recreatePrefsFile);
     HelperHostsFile(const HelperHostsFile&) = delete;
     HelperHostsFile& operator=(const HelperHostsFile&) = delete;
@@ -29,7 +29,6 @@ private:
     bool report(const helper::Reply& reply);
 
     platform::MessageBox& box_;
-    platform::FileSystem& files_;
     platform::Process& process_;
     platform::HelperLink& helper_;
     HostsFile& own_;

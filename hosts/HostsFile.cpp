@@ -24,14 +24,18 @@ std::string HostsFile::savedPath() const {
 }
 
 bool HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
+    const auto merged = mergedList();
+    return merged && writeList(hostsPath, keep, merged->list, merged->names);
+}
+
+std::optional<lists::Merged> HostsFile::mergedList() {
     auto list = files_.readFile(listPath());
     if (!list.ok()) {
         box_.show("Error opening badHosts.dat: " + list.status.error());
-        return false;
+        return std::nullopt;
     }
     // A million names are tens of megabytes: the bytes move on, never copied.
-    const lists::Merged merged = merge(std::move(list.bytes));
-    return writeList(hostsPath, keep, merged.list, merged.names);
+    return merge(std::move(list.bytes));
 }
 
 lists::Merged HostsFile::merge(std::string list) const {

@@ -42,6 +42,8 @@ public:
                    const std::string& names = {});
     // badHosts.dat's bytes as the provider leaves them, with the subscribed names.
     lists::Merged merge(std::string list) const;
+    // The same read from badHosts.dat; nothing, after saying why, when it cannot be read.
+    std::optional<lists::Merged> mergedList();
     // Gives back the kept copy in replace mode, the user's own lines in keep mode. It follows
     // the mode the file was written in, and never touches a file in replace mode that was not
     // written.
