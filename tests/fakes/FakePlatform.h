@@ -73,6 +73,7 @@ public:
     std::vector<std::string> cleaned;  // directories cleared of leftovers
     bool leftoversFinish = true;       // false: a cut rewrite is left unfinished
     int writes = 0;                    // writes that succeeded, of any file
+    std::map<std::string, Ownership> owners;
 
     ReadResult readFile(const std::string& path) override {
         ReadResult result;
@@ -94,13 +95,24 @@ public:
         ++writes;
         return {};
     }
-    Status writeFile(const std::string& path, std::string_view bytes, const Ownership&) override {
-        return writeFile(path, bytes);
+    Status writeFile(const std::string& path, std::string_view bytes,
+                     const Ownership& owner) override {
+        Status status = writeFile(path, bytes);
+        if (status.ok()) {
+            owners[path] = owner;
+        }
+        return status;
     }
+    // What a write with an owner gave the file; root's 0644 otherwise.
     std::optional<Ownership> ownership(const std::string& path) override {
-        return files.count(path) != 0 ? std::optional(Ownership{0, 0, 0644}) : std::nullopt;
+        if (files.count(path) == 0) {
+            return std::nullopt;
+        }
+        const auto owner = owners.find(path);
+        return owner != owners.end() ? owner->second : Ownership{0, 0, 0644};
     }
     Status removeFile(const std::string& path) override {
+        owners.erase(path);
         return files.erase(path) != 0 ? Status{} : Status::failure("No such file or directory");
     }
     void removeLeftovers(const std::string& directory) override { cleaned.push_back(directory); }

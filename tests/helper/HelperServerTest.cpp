@@ -1,0 +1,140 @@
+// The helper's Server over a socket pair, with files in memory that keep their owner and mode, in a
+// network namespace of the test's own (a greeting binds ports 80 and 443): what a greeting finds
+// of a killed run, what the end of the link gives back, and which files the helper may touch.
+
+#include <gtest/gtest.h>
+
+#include <sched.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <thread>
+
+#include "core/HostsText.h"
+#include "core/ProgramPaths.h"
+#include "core/SavedHosts.h"
+#include "fakes/FakePlatform.h"
+#include "helper/ConfinedFiles.h"
+#include "helper/Server.h"
+#include "platform/linux/Frames.h"
+
+namespace tessel::fakes {
+namespace {
+
+bool privateNetwork = false;  // root, in a network namespace of the test's own
+
+const std::string kOriginal = "127.0.0.1 localhost\n10.1.2.3 printer\n";
+constexpr platform::Ownership kUsers{0, 4, 0604};
+constexpr platform::Ownership kRootOnly{0, 0, 0600};
+
+// Serves one end of a socket pair on a thread until the test closes the other.
+class Link final {
+public:
+    explicit Link(platform::FileSystem& files) {
+        int ends[2];
+        EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
+        ours_ = ends[0];
+        theirs_ = ends[1];
+        server_ = std::thread([this, &files] { helper::Server(theirs_, files).serve(); });
+    }
+    Link(const Link&) = delete;
+    Link& operator=(const Link&) = delete;
+    ~Link() { close(); }
+    bool call(const helper::Request& request) {
+        const auto body = platform::sendFrame(ours_, helper::encode(request))
+                              ? platform::receiveFrame(ours_)
+                              : std::nullopt;
+        const auto reply = body ? helper::parseReply(*body) : std::nullopt;
+        return reply && reply->ok;
+    }
+    // The link ends as when `tessel` ends in any way; the helper has given back when this returns.
+    void close() {
+        if (ours_ >= 0) {
+            ::close(ours_);
+            ours_ = -1;
+            server_.join();
+            ::close(theirs_);
+        }
+    }
+
+private:
+    int ours_ = -1;
+    int theirs_ = -1;
+    std::thread server_;
+};
+
+struct Row final {
+    const char* what;
+    std::string hosts;  // /etc/hosts before
+    std::optional<platform::Ownership>
+        kept;                   // the owner of a kept copy of kOriginal; none: no copy
+    bool write = false;         // a replace-mode write after the greeting
+    std::string after;          // /etc/hosts once the link has ended
+    platform::Ownership owner;  // and its owner and mode
+};
+
+TEST(HelperServer, GreetingAndEndGiveBackWithOwnerAndMode) {
+    if (!privateNetwork) {
+        GTEST_SKIP() << "needs root and a network namespace";
+    }
+    const std::string tessels = hosts::replaceModeText("ad.example\r\n");
+    const Row rows[] = {
+        {"a greeting gives back a killed run's copy", tessels, kRootOnly, false, kOriginal, kUsers},
+        {"a copy the user could have changed is never given back", tessels,
+         platform::Ownership{1000, 1000, 0600}, false, tessels, kRootOnly},
+        {"the end of the link gives back what was written", kOriginal, std::nullopt, true,
+         kOriginal, kUsers},
+    };
+    for (const Row& row : rows) {
+        MemoryFileSystem files;
+        files.files[kSystemHostsPath] = row.hosts;
+        files.owners[kSystemHostsPath] = row.kept ? kRootOnly : kUsers;
+        if (row.kept) {
+            (void)files.writeFile(kHelperSavedHostsPath,
+                                  hosts::formatSavedHosts({kSystemHostsPath, true, kUsers.owner,
+                                                           kUsers.group, kUsers.mode, kOriginal}),
+                                  *row.kept);
+        }
+        bool answered = false;
+        {
+            Link link(files);
+            answered = link.call(helper::Request::hello()) &&
+                       (!row.write || link.call(helper::Request::write(false, {"ad.example"})));
+        }
+        const auto owner = files.ownership(kSystemHostsPath).value_or(platform::Ownership{});
+        EXPECT_TRUE(answered && files.files[kSystemHostsPath] == row.after &&
+                    owner.owner == row.owner.owner && owner.group == row.owner.group &&
+                    owner.mode == row.owner.mode)
+            << row.what << ":\n"
+            << files.files[kSystemHostsPath];
+    }
+}
+
+// Only /etc/hosts and its kept copy: every other path is refused, and the copy is root's only.
+TEST(HelperServer, ConfinedFilesTouchOnlyTheHostsFileAndItsCopy) {
+    MemoryFileSystem memory;
+    memory.files["/etc/shadow"] = "root:x";
+    helper::ConfinedFiles files(memory, kSystemHostsPath, kHelperSavedHostsPath);
+    const bool refused = !files.writeFile("/etc/shadow", "member::0").ok() &&
+                         !files.readFile("/etc/shadow").ok() &&
+                         !files.removeFile("/etc/shadow").ok() &&
+                         !files.writeFile("/etc/hosts.d/x", "x", kUsers).ok();
+    const bool written = files.writeFile(kHelperSavedHostsPath, "copy").ok() &&
+                         files.writeFile(kSystemHostsPath, "new").ok();
+    const auto copy = memory.ownership(kHelperSavedHostsPath).value_or(platform::Ownership{});
+    const auto made = memory.ownership(kSystemHostsPath).value_or(platform::Ownership{});
+    EXPECT_TRUE(refused && written && memory.files["/etc/shadow"] == "root:x");
+    EXPECT_TRUE(copy.owner == 0 && copy.mode == 0600 && made.owner == 0 && made.mode == 0644);
+}
+
+}  // namespace
+}  // namespace tessel::fakes
+
+// The namespace is entered before any thread starts.
+int main(int argc, char** argv) {
+    tessel::fakes::privateNetwork =
+        ::geteuid() == 0 && ::unshare(CLONE_NEWNET) == 0 && std::system("ip link set lo up") == 0;
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
