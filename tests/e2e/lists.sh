@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Subscribed block lists end to end, from a local HTTP server: a hosts-format list of 500,000
 # names, a plain list and an adblock-style list are merged with the server list and written, the
-# allowed names never; a start whose downloads are cut halfway writes the last good copies at once
-# and keeps them; SIGTERM gives the user's file back byte for byte. Rows: keep and replace mode.
+# allowed names never; a day later the downloads ask whether each list changed (If-None-Match,
+# If-Modified-Since) and a 304 keeps the copies; a start whose downloads are cut halfway writes the
+# last good copies at once and keeps them; SIGTERM gives the user's file back byte for byte. Rows:
+# keep and replace mode.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 need python3 curl getent
@@ -16,10 +18,21 @@ root = sys.argv[1]
 class Lists(http.server.BaseHTTPRequestHandler):
     def do_GET(self):
         body = open(os.path.join(root, self.path.lstrip('/')), 'rb').read()
+        tag = '"v1-%s"' % self.path.strip('/')
+        with open(os.path.join(root, 'requests.log'), 'a') as log:
+            log.write('%s %s %s\n' % (self.path, self.headers.get('If-None-Match'),
+                                       self.headers.get('If-Modified-Since')))
+        cut = os.path.exists(os.path.join(root, 'cut'))
+        if self.headers.get('If-None-Match') == tag and not cut:
+            self.send_response(304)
+            self.end_headers()
+            return
         self.send_response(200)
         self.send_header('Content-Length', str(len(body)))
+        self.send_header('ETag', tag)
+        self.send_header('Last-Modified', 'Mon, 07 Dec 2026 00:00:00 GMT')
         self.end_headers()
-        if os.path.exists(os.path.join(root, 'cut')):
+        if cut:
             self.wfile.write(body[:len(body) // 2])
             self.wfile.flush()
             time.sleep(8)  # then the connection closes, short of the length it announced
@@ -64,6 +77,20 @@ for row in keep replace; do
     written "$row"
     terminate "$row"
     given_back "$row"
+
+    # A day later each list is asked for only if it changed; the server says it has not.
+    for state in "$data"/list-*.state; do sed -i '4s/^[0-9]*/0/' "$state"; done
+    mkdir -p "$tmp/copies" && cp "$data"/list-*.dat "$tmp/copies/"
+    : >"$serve/requests.log"
+    QT_QPA_PLATFORM=offscreen launch "$row-unchanged"
+    wait_for_port
+    slowly eval '[ "$(grep -c "\"v1-.*\.txt\" Mon, 07 Dec 2026 00:00:00 GMT$" "$serve/requests.log")" = 3 ]' ||
+        fail "$row: not asked whether each list changed: $(cat "$serve/requests.log")"
+    slowly eval '! grep -q "^0$" "$data"/list-*.state' || fail "$row: a 304 left a copy out of date"
+    for copy in "$tmp"/copies/*; do cmp "$copy" "$data/${copy##*/}" || fail "$row: a 304 replaced a copy"; done
+    written "$row after a 304"
+    terminate "$row"
+    given_back "$row after a 304"
 
     # The copies are a day old, and every download now stops halfway.
     for state in "$data"/list-*.state; do sed -i '4s/^[0-9]*/0/' "$state"; done
