@@ -1,4 +1,4 @@
-#include "bench/support/LoadClient.h"
+#include "tests/load/LoadClient.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -15,7 +15,7 @@
 #include <random>
 #include <string>
 
-#include "bench/support/ServerProcess.h"
+#include "tests/load/ServerProcess.h"
 
 namespace tessel::bench {
 namespace {

@@ -1,4 +1,4 @@
-#include "bench/support/ServerProcess.h"
+#include "tests/load/ServerProcess.h"
 
 #include <dirent.h>
 #include <fcntl.h>
