@@ -31,9 +31,8 @@ struct Run final {
     int status = 0;
 };
 
-// The command's time and peak memory, its output in `out` (nothing when empty).
-Run measure(const std::vector<std::string>& command, const std::string& out = {}) {
-    const auto start = std::chrono::steady_clock::now();
+// The command started, its output in `out` (nothing when empty).
+pid_t start(const std::vector<std::string>& command, const std::string& out = {}) {
     const pid_t child = ::fork();
     if (child == 0) {
         if (!out.empty() && !std::freopen(out.c_str(), "w", stdout)) {
@@ -47,10 +46,17 @@ Run measure(const std::vector<std::string>& command, const std::string& out = {}
         ::execvp(argv[0], argv.data());
         std::_Exit(127);
     }
+    return child;
+}
+
+// The command's time and peak memory.
+Run measure(const std::vector<std::string>& command, const std::string& out = {}) {
+    const auto began = std::chrono::steady_clock::now();
+    const pid_t child = start(command, out);
     Run run;
     rusage usage{};
     ::wait4(child, &run.status, 0, &usage);
-    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    run.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
     run.peakKiB = usage.ru_maxrss;
     return run;
 }
@@ -82,24 +88,15 @@ long fileKiB(const std::string& path) {
 
 // Seconds until the server answers a listed name, started in this (private) network namespace.
 double loadTime(const std::string& server, const std::vector<std::string>& command) {
-    const auto start = std::chrono::steady_clock::now();
-    const pid_t child = ::fork();
-    if (child == 0) {
-        std::vector<char*> argv;
-        for (const auto& part : command) {
-            argv.push_back(const_cast<char*>(part.c_str()));
-        }
-        argv.push_back(nullptr);
-        ::execvp(argv[0], argv.data());
-        std::_Exit(127);
-    }
+    const auto began = std::chrono::steady_clock::now();
+    const pid_t child = start(command);
     const std::string dig =
         "dig +short +time=1 +tries=1 @127.0.0.1 -p 5399 ads7.bench.example 2>/dev/null | grep -q "
         "0.0.0.0";
     double took = -1;
     for (int i = 0; i < 600; ++i) {
         if (std::system(dig.c_str()) == 0) {
-            took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+            took = std::chrono::duration<double>(std::chrono::steady_clock::now() - began).count();
             break;
         }
         ::usleep(100'000);

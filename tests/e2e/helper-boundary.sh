@@ -20,13 +20,8 @@ set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 need setpriv setcap groupadd strace prlimit /usr/bin/python3 Xvfb xdotool trayer
 frame False gray.gif '' "$@"
-mkdir "$tmp/etc"
-cp -a /etc/. "$tmp/etc/"
-mount --bind "$tmp/etc" /etc
-chmod 755 "$tmp"
-"$(dirname "$0")/../../scripts/grant.sh" "$tmp/program" >/dev/null
+grant_in_private_etc
 cp "$(dirname "$0")/helper_client.py" "$tmp/"
-group=$(getent group tessel | cut -d: -f3)
 export QT_QPA_PLATFORM=offscreen
 helper=$tmp/program/tessel-helper
 

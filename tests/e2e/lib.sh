@@ -42,6 +42,18 @@ frame() {
     mount --bind "$tmp/hosts" /etc/hosts
 }
 
+# A private copy of /etc in which grant.sh gives the test's copy of the helper its rights and makes
+# the group tessel (so the group exists only here); `group` is its number. Unprivileged users may
+# reach the program.
+grant_in_private_etc() {
+    mkdir "$tmp/etc"
+    cp -a /etc/. "$tmp/etc/"
+    mount --bind "$tmp/etc" /etc
+    chmod 755 "$tmp"
+    "$(dirname "$0")/../../scripts/grant.sh" "$tmp/program" >/dev/null
+    group=$(getent group tessel | cut -d: -f3)
+}
+
 # Starts the program in the background, its output in $tmp/$1.log; sets `pid`.
 launch() {
     "$tmp/program/tessel" >"$tmp/$1.log" 2>&1 &

@@ -9,12 +9,7 @@ set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 need setpriv setcap groupadd strace
 frame True gray.gif '' "$@"
-mkdir "$tmp/etc"
-cp -a /etc/. "$tmp/etc/"
-mount --bind "$tmp/etc" /etc
-chmod 755 "$tmp"
-"$(dirname "$0")/../../scripts/grant.sh" "$tmp/program" >/dev/null
-group=$(getent group tessel | cut -d: -f3)
+grant_in_private_etc
 export HOME=$tmp/home QT_QPA_PLATFORM=offscreen
 mkdir "$HOME" && chown nobody "$HOME"
 
