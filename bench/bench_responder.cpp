@@ -28,9 +28,9 @@
 
 #include "bench/support/BaselineServer.h"
 #include "bench/support/BenchPlatform.h"
+#include "bench/support/LoadClient.h"
+#include "bench/support/ServerProcess.h"
 #include "core/Reply.h"
-#include "tests/load/LoadClient.h"
-#include "tests/load/ServerProcess.h"
 
 namespace {
 

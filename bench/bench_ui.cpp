@@ -13,10 +13,10 @@
 #include <vector>
 
 #include "app/MainForm.h"
+#include "bench/support/LoadClient.h"
 #include "core/Reply.h"
 #include "platform/linux/EpollListener.h"
 #include "tests/fakes/FakePlatform.h"
-#include "tests/load/LoadClient.h"
 
 using namespace tessel;
 using namespace std::chrono_literals;

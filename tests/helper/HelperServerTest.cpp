@@ -1,6 +1,7 @@
 // The helper's Server over a socket pair, with files in memory that keep their owner and mode, in a
 // network namespace of the test's own (a greeting binds ports 80 and 443): what a greeting finds
-// of a killed run, what the end of the link gives back, and which files the helper may touch.
+// of a killed run, what the end of the link gives back, which files the helper may touch, and when
+// it refuses to serve; and the program's side of a helper that has died.
 
 #include <gtest/gtest.h>
 
@@ -8,9 +9,11 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <thread>
 
+#include "app/HelperSockets.h"
 #include "core/HostsText.h"
 #include "core/ProgramPaths.h"
 #include "core/SavedHosts.h"
@@ -31,23 +34,25 @@ constexpr platform::Ownership kRootOnly{0, 0, 0600};
 // Serves one end of a socket pair on a thread until the test closes the other.
 class Link final {
 public:
-    explicit Link(platform::FileSystem& files) {
+    explicit Link(platform::FileSystem& files, std::optional<helper::Refusal> refusal = {}) {
         int ends[2];
         EXPECT_EQ(::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends), 0);
         ours_ = ends[0];
         theirs_ = ends[1];
-        server_ = std::thread([this, &files] { helper::Server(theirs_, files).serve(); });
+        server_ = std::thread(
+            [this, &files, refusal] { helper::Server(theirs_, files, refusal).serve(); });
     }
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
     ~Link() { close(); }
-    bool call(const helper::Request& request) {
+    helper::Reply reply(const helper::Request& request) {
         const auto body = platform::sendFrame(ours_, helper::encode(request))
                               ? platform::receiveFrame(ours_)
                               : std::nullopt;
         const auto reply = body ? helper::parseReply(*body) : std::nullopt;
-        return reply && reply->ok;
+        return reply.value_or(helper::Reply{false, false, true, -1, 0, "no reply"});
     }
+    bool call(const helper::Request& request) { return reply(request).ok; }
     // The link ends as when `tessel` ends in any way; the helper has given back when this returns.
     void close() {
         if (ours_ >= 0) {
@@ -126,6 +131,59 @@ TEST(HelperServer, ConfinedFilesTouchOnlyTheHostsFileAndItsCopy) {
     const auto made = memory.ownership(kSystemHostsPath).value_or(platform::Ownership{});
     EXPECT_TRUE(refused && written && memory.files["/etc/shadow"] == "root:x");
     EXPECT_TRUE(copy.owner == 0 && copy.mode == 0600 && made.owner == 0 && made.mode == 0644);
+}
+
+// A helper that must not serve says why to the first request, whatever it is, and touches
+// nothing; so does one whose greeting finds a cut rewrite of /etc/hosts it cannot finish, which
+// would leave a torn file to give back over.
+TEST(Helper, RefusesBeforeTouchingAnything) {
+    struct Refused {
+        const char* what;
+        std::optional<helper::Refusal> refusal;
+        bool leftoversFinish;
+        helper::Request first;
+        int number;
+    };
+    const Refused rows[] = {
+        {"another helper holds the lock", helper::Refusal{EWOULDBLOCK, "busy"}, true,
+         helper::Request::hello(), EWOULDBLOCK},
+        {"a write as the first request", helper::Refusal{EPERM, "setuid"}, true,
+         helper::Request::write(false, {"ad.example"}), EPERM},
+        {"a cut rewrite left unfinished", std::nullopt, false, helper::Request::hello(), EIO},
+    };
+    for (const Refused& row : rows) {
+        MemoryFileSystem files;
+        files.leftoversFinish = row.leftoversFinish;
+        files.files[kSystemHostsPath] = "127.0.0.1 localhost\n";
+        files.files[kHelperSavedHostsPath] = "a kept copy";
+        const auto before = files.files;
+        helper::Reply reply;
+        {
+            Link link(files, row.refusal);
+            reply = link.reply(row.first);
+        }
+        EXPECT_TRUE(!reply.ok && reply.ends && reply.number == row.number &&
+                    files.files == before && files.writes == 0)
+            << row.what << ": " << reply.text;
+    }
+}
+
+class DeadHelper final : public platform::HelperLink {
+public:
+    helper::Reply call(const helper::Request&, int*) override {
+        return {false, false, true, 0, 0, "Error talking to tessel-helper: it ended"};
+    }
+};
+
+// Resume asks a helper that has died for the port: the user is told before the program ends.
+TEST(Helper, ADeadHelperIsReportedBeforeTheEnd) {
+    DeadHelper helper;
+    FakeMessageBox box;
+    FakeProcess process;
+    const auto source = app::socketsFromHelper(helper, box, process);
+    EXPECT_THROW(source(80), ProgramEnded);
+    EXPECT_EQ(box.shown, std::vector<std::string>{
+                             "Error talking to tessel-helper: it ended\r\nExiting Tessel."});
 }
 
 }  // namespace

@@ -37,10 +37,10 @@
 #include <thread>
 #include <vector>
 
+#include "bench/support/LoadClient.h"
+#include "bench/support/ServerProcess.h"
 #include "core/Reply.h"
 #include "platform/linux/EpollListener.h"
-#include "tests/load/LoadClient.h"
-#include "tests/load/ServerProcess.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "tests/load/ServerProcess.h"
+#include "bench/support/ServerProcess.h"
 
 #include <dirent.h>
 #include <fcntl.h>

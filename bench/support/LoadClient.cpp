@@ -1,4 +1,4 @@
-#include "tests/load/LoadClient.h"
+#include "bench/support/LoadClient.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -15,7 +15,7 @@
 #include <random>
 #include <string>
 
-#include "tests/load/ServerProcess.h"
+#include "bench/support/ServerProcess.h"
 
 namespace tessel::bench {
 namespace {
