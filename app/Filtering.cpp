@@ -29,7 +29,13 @@ void Filtering::removeLeftovers() {
 }
 
 void Filtering::startListening() {
-    if (!responder_.startListening()) {
+    if (const auto error = responder_.startListening()) {
+        if (error->number == platform::kAddressInUseNumber) {
+            services_.box.show("Sorry, port 80 is being used by another application!",
+                               platform::Buttons::Ok, platform::Icon::Exclamation, "Port Conflict");
+        } else {
+            services_.box.show("Error listening to WinSock: " + error->description);
+        }
         // The program ends after the message: the machine gets its file back first.
         giveBackHostsFile();
         services_.tray.remove();

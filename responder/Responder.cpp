@@ -6,10 +6,9 @@
 
 namespace tessel::responder {
 
-Responder::Responder(platform::RedirectListener& listener, platform::MessageBox& box,
-                     platform::FileSystem& files, Ports ports, std::function<void()> blocked)
+Responder::Responder(platform::RedirectListener& listener, platform::FileSystem& files, Ports ports,
+                     std::function<void()> blocked)
     : listener_(listener),
-      box_(box),
       files_(files),
       ports_(ports),
       blocked_(std::move(blocked)),
@@ -25,23 +24,16 @@ void Responder::usePicture(const std::string& picturePath) {
         picturePath, read.ok() ? std::optional<std::string_view>(read.bytes) : std::nullopt);
 }
 
-bool Responder::startListening() {
+std::optional<platform::ListenError> Responder::startListening() {
     if (listener_.isListening()) {
         listener_.close();
     }
-    const auto error = listener_.listen(ports_.http);
+    auto error = listener_.listen(ports_.http);
     if (!error) {
         // Taken by another program or not allowed: either way there is nothing to tell the user.
         static_cast<void>(listener_.listenCountOnly(ports_.https));
-        return true;
     }
-    if (error->number == platform::kAddressInUseNumber) {
-        box_.show("Sorry, port 80 is being used by another application!", platform::Buttons::Ok,
-                  platform::Icon::Exclamation, "Port Conflict");
-    } else {
-        box_.show("Error listening to WinSock: " + error->description);
-    }
-    return false;
+    return error;
 }
 
 void Responder::close() {

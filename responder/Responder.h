@@ -2,10 +2,10 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "platform/FileSystem.h"
-#include "platform/MessageBox.h"
 #include "platform/RedirectListener.h"
 
 namespace tessel::responder {
@@ -20,25 +20,24 @@ struct Ports final {
 // each connection served. The reply is built once per chosen picture, never per connection.
 class Responder final {
 public:
-    Responder(platform::RedirectListener& listener, platform::MessageBox& box,
-              platform::FileSystem& files, Ports ports, std::function<void()> blocked);
+    Responder(platform::RedirectListener& listener, platform::FileSystem& files, Ports ports,
+              std::function<void()> blocked);
     // Callbacks hand out this object: it never moves.
     Responder(const Responder&) = delete;
     Responder& operator=(const Responder&) = delete;
 
     // Reads the picture and prepares the reply that the next connection gets.
     void usePicture(const std::string& picturePath);
-    // Returns once the HTTP port listens; false after a failure there, which it reports. The
+    // Nothing once the HTTP port listens; otherwise why it does not, for the caller to tell. The
     // HTTPS port is opened as well where it can be: without it ads over TLS are still blocked,
     // just not counted.
-    [[nodiscard]] bool startListening();
+    [[nodiscard]] std::optional<platform::ListenError> startListening();
     // Closes both ports and every connection not yet counted.
     void close();
     bool isListening() const;
 
 private:
     platform::RedirectListener& listener_;
-    platform::MessageBox& box_;
     platform::FileSystem& files_;
     Ports ports_;
     std::function<void()> blocked_;
