@@ -85,8 +85,7 @@ int exportList(int argc, char** argv) {
     source.serial = at;
     source.file = argc == 4 ? argv[3] : "";
     source.allow = &allow;
-    std::string lowered;
-    const lists::Exported exported = lists::exportList(*format, source, lowered);
+    const lists::Exported exported = lists::exportList(*format, source);
     if (argc == 4) {
         if (const auto status = files.writePieces(argv[3], exported.text); !status.ok()) {
             return fail(std::string(argv[3]) + ": " + status.error());

@@ -60,20 +60,11 @@ Subscriptions::~Subscriptions() {
 }
 
 void Subscriptions::load() {
-    const auto lists = services_.files.readFile(paths_.lists());
     const auto allowed = services_.files.readFile(paths_.allowed());
     allowedText_ = allowed.ok() ? allowed.bytes : std::string();
     allow_ = lists::AllowList(allowedText_);
-    entries_.clear();
-    for (auto& url : lists::parseUrls(lists.ok() ? lists.bytes : std::string())) {
-        entries_.push_back({std::move(url), "Not downloaded yet", 0, {}, {}, {}});
-        loadCopy(entries_.back());
-    }
+    entries_ = loadListCopies(services_.files, paths_);
     combined_ = combine(urls());
-}
-
-void Subscriptions::loadCopy(Entry& entry) {
-    entry = loadListCopy(services_.files, paths_, std::move(entry.url));
 }
 
 void Subscriptions::saveState(const Entry& entry) {
@@ -226,10 +217,7 @@ platform::Status Subscriptions::apply(const std::vector<std::string>& urls,
     for (const auto& url : urls) {
         Entry* old = find(url);
         kept.push_back(old != nullptr ? std::move(*old)
-                                      : Entry{url, "Not downloaded yet", 0, {}, {}, {}});
-        if (old == nullptr) {
-            loadCopy(kept.back());
-        }
+                                      : loadListCopy(services_.files, paths_, url));
     }
     entries_ = std::move(kept);
     combined_ = combine(urls);

@@ -57,7 +57,6 @@ signals:
     void progress(qint64 received, qint64 total);
 
 private:
-    void loadCopy(Entry& entry);
     void saveState(const Entry& entry);
     void download(Entry& entry);
     void onProgress(QNetworkReply* reply, qint64 received, qint64 total);

@@ -11,72 +11,16 @@
 namespace tessel::hosts {
 namespace {
 
-// Gathers the many short writes of the entry lines into pieces of a fixed size, so that a sink
-// (a file, in the end) sees a few dozen calls rather than millions.
-class PieceBuffer final {
-public:
-    // A text smaller than a piece gets a buffer of its own size, not a whole piece.
-    PieceBuffer(const text::PieceSink& sink, std::size_t textSize)
-        : sink_(sink), capacity_(std::min(textSize, kPiece)), buffer_(new char[capacity_]) {}
-    PieceBuffer(const PieceBuffer&) = delete;
-    PieceBuffer& operator=(const PieceBuffer&) = delete;
-    ~PieceBuffer() { flush(); }
-
-    void append(std::string_view bytes) {
-        if (bytes.empty()) {
-            return;  // an empty view may have no bytes to copy from at all
-        }
-        if (used_ + bytes.size() > capacity_) {
-            flush();
-            if (bytes.size() > capacity_) {
-                sink_(bytes);  // a big head, such as the user's own file, goes out as it is
-                return;
-            }
-        }
-        std::memcpy(buffer_.get() + used_, bytes.data(), bytes.size());
-        used_ += bytes.size();
-    }
-
-private:
-    static constexpr std::size_t kPiece = std::size_t{1} << 18;
-
-    void flush() {
-        if (used_ != 0) {
-            sink_(std::string_view(buffer_.get(), used_));
-            used_ = 0;
-        }
-    }
-
-    const text::PieceSink& sink_;
-    std::size_t capacity_;
-    std::unique_ptr<char[]> buffer_;
-    std::size_t used_ = 0;
-};
-
-// Hands `emit` the entry lines of the subscribed names (LF-ended lines) piece by piece: up to
-// kNamesPerLine names to a line, parted by single spaces, the line no longer than kMostLineBytes.
+// Hands `emit` the entry lines of the subscribed names (LF-ended lines) piece by piece.
 template <typename Emit>
-void groupedEntries(std::string_view names, Emit&& emit) {
-    std::size_t onLine = 0;
-    std::size_t lineBytes = 0;
-    text::forEachLine(names, [&](std::string_view name) {
-        if (name.empty()) {
-            return true;
+void groupedEntries(std::string_view names, Emit& emit) {
+    NamePacker packer(emit, kEntryPrefix, text::kCrLf);
+    text::forEachLine(names, [&packer](std::string_view name) {
+        if (!name.empty()) {
+            packer.add(name);
         }
-        if (onLine == kNamesPerLine ||
-            (onLine != 0 && lineBytes + 1 + name.size() + text::kCrLf.size() > kMostLineBytes)) {
-            emit(text::kCrLf);
-            onLine = 0;
-        }
-        emit(onLine == 0 ? kEntryPrefix : std::string_view(" "));
-        lineBytes = (onLine == 0 ? kEntryPrefix.size() : lineBytes + 1) + name.size();
-        emit(name);
-        ++onLine;
         return true;
     });
-    if (onLine != 0) {
-        emit(text::kCrLf);
-    }
 }
 
 struct LineCounts final {
@@ -163,14 +107,16 @@ text::Pieces withEntries(std::vector<std::string_view> heads, std::string_view l
         size += head.size();
     }
     size += entryBytes(list);
-    groupedEntries(names, [&size](std::string_view piece) { size += piece.size(); });
+    auto count = [&size](std::string_view piece) { size += piece.size(); };
+    groupedEntries(names, count);
     return {size, [heads = std::move(heads), list, names, size](const text::PieceSink& sink) {
                 PieceBuffer out(sink, size);
                 for (const std::string_view head : heads) {
                     out.append(head);
                 }
                 entryLines(list, out);
-                groupedEntries(names, [&out](std::string_view piece) { out.append(piece); });
+                auto append = [&out](std::string_view piece) { out.append(piece); };
+                groupedEntries(names, append);
             }};
 }
 

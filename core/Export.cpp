@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <array>
+#include <limits>
 #include <memory>
 #include <unordered_set>
 #include <utility>
 
 #include "core/BlockLists.h"
-#include "core/HostsText.h"
+#include "core/EntryLines.h"
 #include "core/Lines.h"
 
 namespace tessel::lists {
@@ -35,53 +36,40 @@ const Style& styleOf(ExportFormat format) {
     return kStyles[static_cast<std::size_t>(format)];
 }
 
-// Gathers the many short lines into pieces of a fixed size for the sink.
-class Emitter final {
-public:
-    explicit Emitter(const text::PieceSink& sink) : sink_(sink) { buffer_.reserve(kPiece); }
-    Emitter(const Emitter&) = delete;
-    Emitter& operator=(const Emitter&) = delete;
-    ~Emitter() {
-        if (!buffer_.empty()) {
-            sink_(buffer_);
-        }
-    }
-    template <typename... Parts>
-    void line(const Parts&... parts) {
-        (buffer_.append(parts), ...);
-        buffer_.push_back('\n');
-        if (buffer_.size() >= kPiece) {
-            sink_(buffer_);
-            buffer_.clear();
-        }
-    }
+using hosts::PieceBuffer;
 
-private:
-    static constexpr std::size_t kPiece = std::size_t{1} << 18;
-    const text::PieceSink& sink_;
-    std::string buffer_;
+// One line of the text from its parts.
+template <typename... Parts>
+void line(PieceBuffer& out, const Parts&... parts) {
+    (out.append(std::string_view(parts)), ...);
+    out.append("\n");
+}
+
+struct Append final {
+    PieceBuffer& out;
+    void operator()(std::string_view piece) const { out.append(piece); }
 };
 
-void header(Emitter& out, ExportFormat format, const ExportSource& source, std::size_t names) {
+void header(PieceBuffer& out, ExportFormat format, const ExportSource& source, std::size_t names) {
     const Style& style = styleOf(format);
     std::string configure(style.configure);
     const std::string file = source.file.empty() ? "/path/to/this/file" : source.file;
     configure.replace(configure.find("FILE"), 4, file);
     const std::string count = std::to_string(names);
-    out.line(style.comment, " ", style.what, ", made by Tessel ", source.made, ".");
-    out.line(style.comment, " ", count,
-             " names, each blocked exactly: a name under a listed one is not blocked.");
+    line(out, style.comment, " ", style.what, ", made by Tessel ", source.made, ".");
+    line(out, style.comment, " ", count,
+         " names, each blocked exactly: a name under a listed one is not blocked.");
     for (const std::string& from : source.from) {
-        out.line(style.comment, " From ", from);
+        line(out, style.comment, " From ", from);
     }
-    out.line(style.comment, " Add to the server's configuration: ", configure);
+    line(out, style.comment, " Add to the server's configuration: ", configure);
     if (format == ExportFormat::Rpz) {
-        out.line("$TTL 300");
-        out.line("@ IN SOA localhost. hostmaster.localhost. ", std::to_string(source.serial),
-                 " 3600 600 86400 300");
-        out.line("@ IN NS localhost.");
+        line(out, "$TTL 300");
+        line(out, "@ IN SOA localhost. hostmaster.localhost. ", std::to_string(source.serial),
+             " 3600 600 86400 300");
+        line(out, "@ IN NS localhost.");
     } else if (format == ExportFormat::Unbound) {
-        out.line("server:");
+        line(out, "server:");
     }
 }
 
@@ -89,55 +77,42 @@ void header(Emitter& out, ExportFormat format, const ExportSource& source, std::
 // kNamesPerLine names to a line, no line past kMostLineBytes.
 class Entries final {
 public:
-    Entries(Emitter& out, ExportFormat format) : out_(out), format_(format) {}
-    Entries(const Entries&) = delete;
-    Entries& operator=(const Entries&) = delete;
-    ~Entries() {
-        if (onLine_ != 0) {
-            out_.line(line_);
+    Entries(PieceBuffer& out, ExportFormat format) : out_(out), format_(format) {
+        if (format == ExportFormat::Hosts) {
+            packer_.emplace(append_, "0.0.0.0 ", "\n");
         }
     }
+    Entries(const Entries&) = delete;
+    Entries& operator=(const Entries&) = delete;
 
     void add(std::string_view name) {
         switch (format_) {
             case ExportFormat::Hosts:
-                return pack(name);
+                return packer_->add(name);
             case ExportFormat::Dnsmasq:
                 // address=/name/ takes every name under it too: those go on to the servers
                 // dnsmasq asks (server=/*.name/#). Host records answer for the name alone but
                 // take dnsmasq minutes to load by the million.
-                out_.line("address=/", name, "/0.0.0.0");
-                out_.line("address=/", name, "/::");
-                return out_.line("server=/*.", name, "/#");
+                line(out_, "address=/", name, "/0.0.0.0");
+                line(out_, "address=/", name, "/::");
+                return line(out_, "server=/*.", name, "/#");
             case ExportFormat::Unbound:
                 // Local data with no zone of its own makes a transparent zone of the name alone.
-                out_.line("    local-data: \"", name, ". A 0.0.0.0\"");
-                return out_.line("    local-data: \"", name, ". AAAA ::\"");
+                line(out_, "    local-data: \"", name, ". A 0.0.0.0\"");
+                return line(out_, "    local-data: \"", name, ". AAAA ::\"");
             case ExportFormat::Rpz:
-                return out_.line(name, " CNAME .");
+                return line(out_, name, " CNAME .");
             case ExportFormat::Adblock:
-                return out_.line("||", name, "^");
+                return line(out_, "||", name, "^");
         }
     }
 
 private:
-    void pack(std::string_view name) {
-        if (onLine_ == hosts::kNamesPerLine ||
-            (onLine_ != 0 && line_.size() + 1 + name.size() + 1 > hosts::kMostLineBytes)) {
-            out_.line(line_);
-            onLine_ = 0;
-        }
-        if (onLine_ == 0) {
-            line_ = "0.0.0.0";
-        }
-        line_.append(" ").append(name);
-        ++onLine_;
-    }
-
-    Emitter& out_;
+    PieceBuffer& out_;
     ExportFormat format_;
-    std::string line_;
-    std::size_t onLine_ = 0;
+    Append append_{out_};
+    // The HOSTS writer's packing, for the hosts format.
+    std::optional<hosts::NamePacker<Append>> packer_;
 };
 
 template <typename Fn>
@@ -169,10 +144,11 @@ std::string exportFormatNames() {
     return names;
 }
 
-Exported exportList(ExportFormat format, const ExportSource& source, std::string& lowered) {
+Exported exportList(ExportFormat format, const ExportSource& source) {
     Exported exported;
-    lowered = source.list;
-    for (char& c : lowered) {
+    // The text keeps the server list in lower case, which its words are views into.
+    auto lowered = std::make_shared<std::string>(source.list);
+    for (char& c : *lowered) {
         c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     }
     const auto allowed = [allow = source.allow](std::string_view name) {
@@ -183,7 +159,7 @@ Exported exportList(ExportFormat format, const ExportSource& source, std::string
     auto listWords = std::make_shared<std::vector<std::string_view>>();
     auto listed = std::make_shared<std::unordered_set<std::string_view>>();
     // A server-list line blocks what the HOSTS file makes of it: each word before a '#'.
-    text::forEachLine(lowered, [&](std::string_view line) {
+    text::forEachLine(*lowered, [&](std::string_view line) {
         forEachWord(line.substr(0, line.find('#')), [&](std::string_view word) {
             if (!isName(word)) {
                 ++exported.skipped;
@@ -202,9 +178,9 @@ Exported exportList(ExportFormat format, const ExportSource& source, std::string
         exported.skipped += !name.empty() && !isName(name) ? 1 : 0;
         return true;
     });
-    auto write = [format, source, listWords, exportable,
+    auto write = [format, source, lowered, listWords, exportable,
                   count = exported.names](const text::PieceSink& sink) {
-        Emitter out(sink);
+        PieceBuffer out(sink, std::numeric_limits<std::size_t>::max());
         header(out, format, source, count);
         Entries entries(out, format);
         for (const std::string_view word : *listWords) {

@@ -40,8 +40,6 @@ struct Exported final {
     std::size_t names = 0;
     std::size_t skipped = 0;
 };
-// Keeps views into `lowered`, which it fills with the server list in lower case: both must outlive
-// the text.
-Exported exportList(ExportFormat format, const ExportSource& source, std::string& lowered);
+Exported exportList(ExportFormat format, const ExportSource& source);
 
 }  // namespace tessel::lists

@@ -62,8 +62,7 @@ TEST(Export, ExactNamesInEachFormat) {
     for (const Row& row : rows) {
         ExportSource source{list, subscribed, {"badHosts.dat"}, "now", "", &allow};
         source.serial = 7;
-        std::string lowered;
-        const Exported exported = exportList(row.format, source, lowered);
+        const Exported exported = exportList(row.format, source);
         const std::string text = exported.text.whole();
         EXPECT_TRUE(body(text, row.comment) == row.entries && exported.names == 4 &&
                     exported.skipped == 1 && text.size() == exported.text.size &&
@@ -71,32 +70,6 @@ TEST(Export, ExactNamesInEachFormat) {
             << static_cast<int>(row.format) << ":\n"
             << text;
     }
-}
-
-// The HOSTS writer's packing: sixteen names to a line at most, and no line past 500 bytes.
-TEST(Export, HostsLinesArePackedAsTheWriterPacksThem) {
-    std::string names;
-    for (int i = 0; i < 40; ++i) {
-        names.append("n").append(std::to_string(i)).append(".example\n");
-    }
-    // Two names of 251 bytes: the first still fits the third line, the second needs a line.
-    for (const char c : {'a', 'b'}) {
-        for (int label = 0; label < 4; ++label) {
-            names.append(60, c).push_back('.');
-        }
-        names.append("example\n");
-    }
-    ExportSource source{{}, names, {}, "now", "", nullptr};
-    std::string lowered;
-    const std::string text = exportList(ExportFormat::Hosts, source, lowered).text.whole();
-    std::vector<std::size_t> perLine;
-    bool withinBound = true;
-    text::forEachLine(body(text, "#"), [&](std::string_view line) {
-        perLine.push_back(static_cast<std::size_t>(std::count(line.begin(), line.end(), ' ')));
-        withinBound = withinBound && line.size() + 1 <= 500;
-        return true;
-    });
-    EXPECT_TRUE(perLine == (std::vector<std::size_t>{16, 16, 9, 1}) && withinBound) << text;
 }
 
 }  // namespace
