@@ -15,7 +15,9 @@
 #                    Hello still give the original back
 #   inherited        too few descriptors allowed are refused; a descriptor left open is closed
 #   pause-resume     a paused program refuses connections; Resume listens on the same ports again
-#   setuid-copy      a setuid copy of the helper refuses to serve
+#   kill-nine        kill -9 of tessel: the helper gives the file back within a second, and ends
+#   traced           the helper writes no path but the HOSTS file, its kept copy, lock and temporaries
+#   refused          a setuid copy refuses to serve; a user outside the group cannot run the helper
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 need setpriv setcap groupadd strace prlimit /usr/bin/python3 Xvfb xdotool trayer
@@ -49,8 +51,8 @@ no_redo() { [ ! -e /etc/.tessel-redo-hosts ] || fail "$1: a redo copy was left b
 # held_client SYSCALL:N[,...] BEFORE ARGS...: the member's client under `strace`, with the Nth call
 # of SYSCALL in each process held for 4 s; waits until the trace shows BEFORE, the rename just before.
 held_client() {
-    local injects=() spec before=$2
-    for spec in ${1//,/ }; do injects+=(-e inject="${spec%:*}":delay_enter=4000000:when="${spec#*:}"); done
+    local injects=() call before=$2
+    for call in ${1//,/ }; do injects+=(-e inject="${call%:*}":delay_enter=4000000:when="${call#*:}"); done
     shift 2
     strace -f -qq -o "$tmp/trace" -e trace=rename,renameat,renameat2 "${injects[@]}" \
         setpriv --reuid=nobody --regid=nogroup --groups="$group" \
@@ -206,17 +208,75 @@ row_pause_resume() {
     kill "$xvfb"
 }
 
-row_setuid_copy() {
+# kill -9 of tessel, in keep and replace mode: the helper gives the file back, with its owner and
+# mode, within a second, and ends.
+row_kill_nine() {
+    for mode in True False; do
+        rm -rf "$tmp/home-nobody/.config"
+        write_prefs $mode gray.gif
+        original
+        chown 0:4 /etc/hosts && chmod 0604 /etc/hosts && cp -p /etc/hosts "$tmp/hosts.orig"
+        launch_as nobody "kill-$mode"
+        wait_for_port
+        replies http://ad.e2e.example/x.gif gray.gif
+        [ "$(stat -c '%u %g %a' /etc/hosts)" = "0 4 604" ] || fail "$mode: owner or mode not kept while filtering"
+        [ "$(stat -c %U "$tmp/home-nobody/.config/tessel/prefs.dat")" = nobody ] || fail "$mode: prefs.dat not the user's"
+        local running
+        running=$(pgrep -P "$pid" -x tessel-helper) || fail "$mode: no helper"
+        start=$(date +%s%N)
+        kill -KILL "$pid"
+        for _ in $(seq 1000); do cmp -s /etc/hosts "$tmp/hosts.orig" && break; sleep 0.01; done
+        given_back "$mode after kill -9"
+        (($(date +%s%N) - start < 3000000000)) || fail "$mode: the give-back took far longer than a second"
+        eventually eval '[ ! -e /proc/$running ] || grep -q ") Z" /proc/$running/stat' || fail "$mode: helper still running"
+        [ "$(stat -c '%u %g %a' /etc/hosts)" = "0 4 604" ] || fail "$mode: owner or mode not given back"
+    done
+    write_prefs False gray.gif
+}
+
+# Replace mode under strace, ended by SIGTERM: every path the helper created, opened for writing,
+# renamed, removed or re-owned is the HOSTS file, its kept copy, its lock or a temporary, and a file
+# in /etc is never made by name.
+row_traced() {
+    original
+    rm -rf "$tmp/home-nobody/.config"
+    local calls=execve,open,openat,creat,rename,renameat,renameat2,unlink,unlinkat,truncate,chmod,fchmodat,chown,fchownat,link,linkat,mkdir
+    # The leak checker cannot run under a tracer.
+    HOME=$(home_of nobody) ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o "$tmp/trace" -e trace=$calls \
+        setpriv --reuid=nobody --regid=nogroup --groups="$group" "$tmp/program/tessel" >"$tmp/traced.log" 2>&1 &
+    local strace=$!
+    pids+=($!)
+    wait_for_port
+    kill -TERM "$(pgrep -f -n "^$tmp/program/tessel\$")"
+    wait "$strace" || fail "traced: exit status $? after SIGTERM"
+    given_back "traced run"
+    local traced lines written outside
+    traced=$(sed -n 's/^\([0-9]*\) \+execve("[^"]*tessel-helper".*/\1/p' "$tmp/trace" | head -n 1)
+    [ -n "$traced" ] || fail "the trace shows no helper"
+    lines=$(grep -E "^$traced +[a-z0-9]+\(" "$tmp/trace" | grep -v '= -1 ')
+    written=$(grep -vE ' (execve|openat?)\(' <<<"$lines"; grep -E ' openat?\(' <<<"$lines" | grep -v O_TMPFILE | grep -E 'O_WRONLY|O_RDWR|O_CREAT|O_TRUNC' || true)
+    grep -q '/etc/.hosts-before-tessel' <<<"$written" || fail "the trace shows no kept copy being written"
+    ! grep -E ' openat?\(.*"/etc/.*O_CREAT' <<<"$lines" || fail "the helper made a file in /etc by name"
+    outside=$(grep -oE '"/[^"]*"' <<<"$written" | tr -d '"' | sort -u |
+        grep -vE '^(/etc/(hosts|\.hosts-before-tessel|\.tessel-helper\.lock|\.tessel-[A-Za-z0-9]{6})|/proc/self/.*)$' || true)
+    [ -z "$outside" ] || fail "the helper wrote beyond the HOSTS file and its kept copy: $outside"
+}
+
+# A setuid copy refuses to serve; a user outside the group may not run the helper at all.
+row_refused() {
     cp "$helper" "$tmp/program/setuid-helper"
     chown 0:"$group" "$tmp/program/setuid-helper"
     chmod 4750 "$tmp/program/setuid-helper"
     out=$(client "$tmp/program/setuid-helper" hello)
     grep -q 'hello: failed .*setuid' <<<"$out" || fail "a setuid copy served: $out"
     rm "$tmp/program/setuid-helper"
+    out=$(setpriv --reuid=nobody --regid=nogroup --clear-groups "$helper" 2>&1 </dev/null) &&
+        fail "a user outside the group ran the helper"
+    grep -q 'Permission denied' <<<"$out" || fail "the helper refused for another reason: $out"
 }
 
 # TESSEL_ROWS picks rows, as when one is shown to fail on an earlier build.
-for row in ${TESSEL_ROWS:-second_start copy_and_rename loose_list cut_in_place keep_twice inherited pause_resume setuid_copy}; do
+for row in ${TESSEL_ROWS:-second_start copy_and_rename loose_list cut_in_place keep_twice inherited pause_resume kill_nine traced refused}; do
     "row_$row"
     echo "row $row: passed"
 done

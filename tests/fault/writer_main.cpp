@@ -3,12 +3,13 @@
 //     tessel_fault_writer FILE BYTES   writes the bytes of the file BYTES to FILE
 //     tessel_fault_writer FILE         removes FILE
 //     tessel_fault_writer --finish FILE  what a start does first: finishes FILE's cut rewrite
-//     tessel_fault_writer --unnamed-only FILE BYTES   the write as the helper makes it
 //
+// With TESSEL_UNNAMED_ONLY set, it writes as the helper does: never through a named temporary.
 // The bytes go out in pieces of 4 KiB, one write() each, so a kill can land inside the data. A
 // failure is reported on the standard output with the system's description.
 
 #include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 
@@ -16,13 +17,9 @@
 #include "platform/linux/PosixFileSystem.h"
 
 int main(int argc, char** argv) {
-    const bool unnamedOnly = argc > 1 && std::string_view(argv[1]) == "--unnamed-only";
-    if (unnamedOnly) {
-        --argc;
-        ++argv;
-    }
-    tessel::platform::PosixFileSystem files(unnamedOnly ? tessel::platform::Temporaries::UnnamedOnly
-                                                        : tessel::platform::Temporaries::Named);
+    tessel::platform::PosixFileSystem files(std::getenv("TESSEL_UNNAMED_ONLY") != nullptr
+                                                ? tessel::platform::Temporaries::UnnamedOnly
+                                                : tessel::platform::Temporaries::Named);
     if (argc == 3 && std::string_view(argv[1]) == "--finish") {
         files.removeLeftoversOf(argv[2], std::nullopt);
         return 0;

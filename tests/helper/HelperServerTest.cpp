@@ -71,14 +71,19 @@ private:
 
 struct Row final {
     const char* what;
-    std::string hosts;  // /etc/hosts before
-    std::optional<platform::Ownership>
-        kept;                   // the owner of a kept copy of kOriginal; none: no copy
-    bool write = false;         // a replace-mode write after the greeting
-    std::string after;          // /etc/hosts once the link has ended
-    platform::Ownership owner;  // and its owner and mode
+    std::string hosts;                        // /etc/hosts before
+    std::optional<platform::Ownership> kept;  // the owner of a kept copy of kOriginal; none: none
+    bool write;                               // a replace-mode write after the greeting
+    std::string after;                        // /etc/hosts once the link has ended
+    platform::Ownership owner;                // and its owner and mode
+    int refused = 0;                          // the greeting's refusal; 0: it is answered
+    std::optional<helper::Refusal> refusal = {};  // why the helper must not serve
+    bool leftoversFinish = true;                  // false: a cut rewrite stays unfinished
 };
 
+// A greeting gives back a killed run's copy, the end of the link what was written, each with its
+// owner and mode. A helper that must not serve, or whose greeting finds a cut rewrite it cannot
+// finish (a torn file to give back over), says why and touches nothing.
 TEST(HelperServer, GreetingAndEndGiveBackWithOwnerAndMode) {
     if (!privateNetwork) {
         GTEST_SKIP() << "needs root and a network namespace";
@@ -90,9 +95,14 @@ TEST(HelperServer, GreetingAndEndGiveBackWithOwnerAndMode) {
          platform::Ownership{1000, 1000, 0600}, false, tessels, kRootOnly},
         {"the end of the link gives back what was written", kOriginal, std::nullopt, true,
          kOriginal, kUsers},
+        {"another helper holds the lock", tessels, kRootOnly, true, tessels, kRootOnly, EWOULDBLOCK,
+         helper::Refusal{EWOULDBLOCK, "busy"}},
+        {"a cut rewrite left unfinished", tessels, kRootOnly, true, tessels, kRootOnly, EIO,
+         std::nullopt, false},
     };
     for (const Row& row : rows) {
         MemoryFileSystem files;
+        files.leftoversFinish = row.leftoversFinish;
         files.files[kSystemHostsPath] = row.hosts;
         files.owners[kSystemHostsPath] = row.kept ? kRootOnly : kUsers;
         if (row.kept) {
@@ -101,17 +111,23 @@ TEST(HelperServer, GreetingAndEndGiveBackWithOwnerAndMode) {
                                                            kUsers.group, kUsers.mode, kOriginal}),
                                   *row.kept);
         }
-        bool answered = false;
+        const int written = files.writes;
+        helper::Reply hello;
+        bool wrote = true;
         {
-            Link link(files);
-            answered = link.call(helper::Request::hello()) &&
-                       (!row.write || link.call(helper::Request::write(false, {"ad.example"})));
+            Link link(files, row.refusal);
+            hello = link.reply(helper::Request::hello());
+            wrote = !row.write || !hello.ok || link.call(helper::Request::write(false, {"ad"}));
         }
         const auto owner = files.ownership(kSystemHostsPath).value_or(platform::Ownership{});
+        const bool answered =
+            row.refused == 0
+                ? hello.ok && wrote
+                : !hello.ok && hello.ends && hello.number == row.refused && files.writes == written;
         EXPECT_TRUE(answered && files.files[kSystemHostsPath] == row.after &&
                     owner.owner == row.owner.owner && owner.group == row.owner.group &&
                     owner.mode == row.owner.mode)
-            << row.what << ":\n"
+            << row.what << ": " << hello.text << "\n"
             << files.files[kSystemHostsPath];
     }
 }
@@ -131,41 +147,6 @@ TEST(HelperServer, ConfinedFilesTouchOnlyTheHostsFileAndItsCopy) {
     const auto made = memory.ownership(kSystemHostsPath).value_or(platform::Ownership{});
     EXPECT_TRUE(refused && written && memory.files["/etc/shadow"] == "root:x");
     EXPECT_TRUE(copy.owner == 0 && copy.mode == 0600 && made.owner == 0 && made.mode == 0644);
-}
-
-// A helper that must not serve says why to the first request, whatever it is, and touches
-// nothing; so does one whose greeting finds a cut rewrite of /etc/hosts it cannot finish, which
-// would leave a torn file to give back over.
-TEST(Helper, RefusesBeforeTouchingAnything) {
-    struct Refused {
-        const char* what;
-        std::optional<helper::Refusal> refusal;
-        bool leftoversFinish;
-        helper::Request first;
-        int number;
-    };
-    const Refused rows[] = {
-        {"another helper holds the lock", helper::Refusal{EWOULDBLOCK, "busy"}, true,
-         helper::Request::hello(), EWOULDBLOCK},
-        {"a write as the first request", helper::Refusal{EPERM, "setuid"}, true,
-         helper::Request::write(false, {"ad.example"}), EPERM},
-        {"a cut rewrite left unfinished", std::nullopt, false, helper::Request::hello(), EIO},
-    };
-    for (const Refused& row : rows) {
-        MemoryFileSystem files;
-        files.leftoversFinish = row.leftoversFinish;
-        files.files[kSystemHostsPath] = "127.0.0.1 localhost\n";
-        files.files[kHelperSavedHostsPath] = "a kept copy";
-        const auto before = files.files;
-        helper::Reply reply;
-        {
-            Link link(files, row.refusal);
-            reply = link.reply(row.first);
-        }
-        EXPECT_TRUE(!reply.ok && reply.ends && reply.number == row.number &&
-                    files.files == before && files.writes == 0)
-            << row.what << ": " << reply.text;
-    }
 }
 
 class DeadHelper final : public platform::HelperLink {
