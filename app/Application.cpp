@@ -26,26 +26,23 @@ namespace tessel::app {
 namespace {
 
 // Without rights of its own the program runs only through its helper; a user who may not run
-// that is told how to get the rights. A helper that runs but will not serve says why itself.
+// that is told how to get the rights. A helper that runs but will not serve says why. Nothing
+// when the program ends instead.
 std::unique_ptr<platform::HelperProcess> startHelper(platform::MessageBox& box,
-                                                     platform::Process& process) {
+                                                     const platform::Process& process) {
     auto started = platform::HelperProcess::start(process.paths().helper());
     if (started.refusal && started.refusal->number == EWOULDBLOCK) {
         // Another user's Tessel, or one in another network namespace, holds the machine's file.
         box.show(kAlreadyRunning);
-        process.endProgram();
-    }
-    if (started.refusal) {
-        box.show(started.refusal->text + ".\r\nExiting Tessel.");
-        process.endProgram();
-    }
-    if (!started.link) {
+    } else if (const auto& refusal = started.refusal) {
+        box.show(
+            hostsMessage({refusal->failure, refusal->text, refusal->number, 0, kSystemHostsPath}));
+    } else if (!started.link) {
         box.show("Tessel may not open port 80 or write " + std::string(kSystemHostsPath) +
                  " as this user, and tessel-helper cannot run: " + started.error +
                  ".\r\nAs root, run scripts/grant.sh " + process.programDirectory() +
                  " once, then add this user to the group tessel (usermod -aG tessel " +
                  platform::userName() + ") and log in again.\r\nExiting Tessel.");
-        process.endProgram();
     }
     return std::move(started.link);
 }
@@ -74,7 +71,10 @@ int run(int argc, char** argv) {
     std::unique_ptr<platform::HelperProcess> helper;
     if (!platform::mayFilterAlone()) {
         helper = startHelper(box, process);
-        listener.takeSocketsFrom(socketsFromHelper(*helper, box, process));
+        if (!helper) {
+            return EXIT_SUCCESS;
+        }
+        listener.takeSocketsFrom(socketsFromHelper(*helper));
     }
     auto window = std::make_unique<ui::MainWindow>();
     platform::QtTray tray(ui::trayIcon(platform::TrayPicture::Running),
@@ -94,7 +94,11 @@ int run(int argc, char** argv) {
                               form.giveBackQuietly();
                           });
 
-    form.Form_Load();
+    // Every end, planned or not, returns here: the form, the helper's link and the application
+    // are destroyed in order.
+    if (!form.load()) {
+        return EXIT_SUCCESS;
+    }
     return QApplication::exec();
 }
 

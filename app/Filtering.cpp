@@ -1,26 +1,66 @@
 #include "app/Filtering.h"
 
+#include "core/HelperProtocol.h"
 #include "core/ProgramPaths.h"
 
 namespace tessel::app {
 
+using hosts::Failure;
+
+std::string hostsMessage(const hosts::Outcome& outcome) {
+    const std::string& error = outcome.error;
+    switch (outcome.failure) {
+        case Failure::None:
+            return {};
+        case Failure::ListUnreadable:
+            return "Error opening badHosts.dat: " + error;
+        case Failure::CannotCreate:
+            return "Error creating HOSTS file: " + error +
+                   ".\r\nYou either need to change your HOSTS path, or prefs.dat "
+                   "could\r\nbe corrupted. Do you want to recreate prefs.dat?";
+        case Failure::CannotListen:
+            return "Error listening to WinSock: " + error;
+        case Failure::CannotAppend:
+            return "Error appending to your existing HOSTS file: " + error + "\r\nExiting Tessel.";
+        case Failure::CannotGiveBack:
+            return "Error deleting HOSTS file: " + error + "\r\nExiting anyway.";
+        case Failure::CopyGone:
+            return "Error deleting HOSTS file: the copy kept of the file it replaced is gone, so "
+                   "Tessel's entries are still in " +
+                   outcome.file + ".\r\nExiting anyway.";
+        case Failure::CannotRemoveText:
+            return "Error removing text from HOSTS file: " + error + "\r\nExiting anyway.";
+        case Failure::Refused:
+        case Failure::LinkLost:
+            return error + ".\r\nExiting Tessel.";
+    }
+    return error;
+}
+
 Filtering::Filtering(const Services& services, const ui::MenuItems& items, const Settings& settings,
-                     hosts::HostsWriter& hosts, responder::Responder& responder, Counter& counter)
+                     hosts::HostsWriter& hosts, responder::Responder& responder, Counter& counter,
+                     std::function<bool()> recreatePrefsFile)
     : services_(services),
       items_(items),
       settings_(settings),
       hosts_(hosts),
       responder_(responder),
-      counter_(counter) {}
+      counter_(counter),
+      recreatePrefsFile_(std::move(recreatePrefsFile)) {}
 
-void Filtering::start() {
+bool Filtering::start() {
     removeLeftovers();
-    hosts_.giveBackLeftCopy();
-    startListening();
+    if (!tell(hosts_.giveBackLeftCopy()) || !startListening()) {
+        return false;
+    }
     hostsTouched_ = true;
     makeHostsFile();
+    if (services_.process.ending()) {
+        return false;
+    }
     services_.tray.add(platform::TrayPicture::Running, "Tessel");
     services_.zorder.setTopmost(platform::WindowId::Main, true);
+    return true;
 }
 
 void Filtering::removeLeftovers() {
@@ -28,27 +68,60 @@ void Filtering::removeLeftovers() {
     (void)services_.files.removeLeftoversOf(settings_.hostsPath, std::nullopt);
 }
 
-void Filtering::startListening() {
-    if (const auto error = responder_.startListening()) {
-        if (error->number == platform::kAddressInUseNumber) {
-            services_.box.show("Sorry, port 80 is being used by another application!",
-                               platform::Buttons::Ok, platform::Icon::Exclamation, "Port Conflict");
-        } else {
-            services_.box.show("Error listening to WinSock: " + error->description);
-        }
-        // The program ends after the message: the machine gets its file back first.
-        giveBackHostsFile();
-        services_.tray.remove();
-        services_.process.endProgram();
+bool Filtering::startListening() {
+    const auto error = responder_.startListening();
+    if (!error) {
+        return true;
     }
+    if (error->ends) {
+        // Nothing can be given back through a helper that is gone, but the user is told.
+        services_.box.show(error->description + "\r\nExiting Tessel.");
+    } else if (error->number == platform::kAddressInUseNumber) {
+        services_.box.show("Sorry, port 80 is being used by another application!",
+                           platform::Buttons::Ok, platform::Icon::Exclamation, "Port Conflict");
+        giveBackHostsFile();
+    } else {
+        services_.box.show(hostsMessage({Failure::CannotListen, error->description}));
+        giveBackHostsFile();
+    }
+    // The program ends after the message: the machine has its file back first.
+    endProgram(services_);
+    return false;
+}
+
+bool Filtering::tell(const hosts::Outcome& outcome) {
+    if (outcome.ok()) {
+        if (outcome.skipped != 0) {
+            services_.box.show(
+                std::to_string(outcome.skipped) + " line(s) of badHosts.dat were left out of " +
+                outcome.file +
+                ": a line may not hold a line break or a NUL byte, nor be longer than " +
+                std::to_string(helper::kMaxLineLength) + " bytes.");
+        }
+        return true;
+    }
+    const bool asks = outcome.failure == Failure::CannotCreate;
+    const auto answer = services_.box.show(hostsMessage(outcome),
+                                           asks ? platform::Buttons::YesNo : platform::Buttons::Ok);
+    if (outcome.ends()) {
+        endProgram(services_);
+        return false;
+    }
+    return !(answer == platform::Answer::Yes && recreatePrefsFile_ && recreatePrefsFile_());
 }
 
 bool Filtering::makeHostsFile() {
-    return hosts_.makeHostsFile(settings_.hostsPath, settings_.keepHostsFile);
+    // Once the program ends nothing writes the entries again.
+    if (services_.process.ending()) {
+        return false;
+    }
+    const auto outcome = hosts_.makeHostsFile(settings_.hostsPath, settings_.keepHostsFile);
+    tell(outcome);
+    return outcome.ok();
 }
 
 void Filtering::giveBackHostsFile() {
-    hosts_.giveBackHostsFile(settings_.hostsPath, settings_.keepHostsFile);
+    tell(hosts_.giveBackHostsFile(settings_.hostsPath, settings_.keepHostsFile));
 }
 
 void Filtering::setPausedMenus(bool paused) {
@@ -60,6 +133,9 @@ void Filtering::pause() {
     paused_ = true;
     responder_.close();
     giveBackHostsFile();
+    if (services_.process.ending()) {
+        return;
+    }
     setPausedMenus(true);
     // The paused picture is the floating counter's icon: taking it loads that window, hidden.
     counter_.loadFloater();
@@ -68,7 +144,9 @@ void Filtering::pause() {
 
 void Filtering::resume() {
     makeHostsFile();
-    startListening();
+    if (services_.process.ending() || !startListening()) {
+        return;
+    }
     setPausedMenus(false);
     services_.tray.setPicture(platform::TrayPicture::Running);
     paused_ = false;
@@ -83,14 +161,14 @@ void Filtering::exit() {
     if (!paused_) {
         giveBackHostsFile();
     }
-    services_.tray.remove();
-    services_.process.endProgram();
+    endProgram(services_);
 }
 
 void Filtering::sessionEnding() {
     // Before start-up has touched the HOSTS file there is nothing to give back.
     if (!hostsTouched_) {
-        services_.process.endProgram();
+        endProgram(services_);
+        return;
     }
     exit();
 }

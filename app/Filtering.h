@@ -1,5 +1,8 @@
 #pragma once
 
+#include <functional>
+#include <string>
+
 #include "app/Counter.h"
 #include "app/Services.h"
 #include "hosts/HostsWriter.h"
@@ -8,20 +11,24 @@
 
 namespace tessel::app {
 
+// What the user is told of a HOSTS write or give-back that failed.
+std::string hostsMessage(const hosts::Outcome& outcome);
+
 // Filtering on and off: the HOSTS file written while the ports listen, and given back on pause,
 // on exit and at every other end of the program.
 class Filtering final {
 public:
     Filtering(const Services& services, const ui::MenuItems& items, const Settings& settings,
-              hosts::HostsWriter& hosts, responder::Responder& responder, Counter& counter);
+              hosts::HostsWriter& hosts, responder::Responder& responder, Counter& counter,
+              std::function<bool()> recreatePrefsFile);
     Filtering(const Filtering&) = delete;
     Filtering& operator=(const Filtering&) = delete;
 
     bool isPaused() const { return paused_; }
 
     // With the settings read: what a killed run left is put back, then the ports listen, then
-    // the HOSTS file is written and the tray icon shows.
-    void start();
+    // the HOSTS file is written and the tray icon shows. False when the program ends instead.
+    bool start();
     void pause();
     void resume();
     void exit();
@@ -38,9 +45,12 @@ public:
 
 private:
     void removeLeftovers();
-    void startListening();
+    bool startListening();
     bool makeHostsFile();
     void giveBackHostsFile();
+    // Tells the user what came of a write or give-back, asking what a failed write asks; false
+    // when the program ends.
+    bool tell(const hosts::Outcome& outcome);
     void setPausedMenus(bool paused);
 
     const Services& services_;
@@ -49,6 +59,7 @@ private:
     hosts::HostsWriter& hosts_;
     responder::Responder& responder_;
     Counter& counter_;
+    std::function<bool()> recreatePrefsFile_;
     bool paused_ = false;
     bool hostsTouched_ = false;
     bool ending_ = false;

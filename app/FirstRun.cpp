@@ -13,8 +13,8 @@ constexpr const char* kDialogDirectory = "/etc/";
 
 }  // namespace
 
-FirstRun::FirstRun(const Services& services, prefs::Preferences& prefs,
-                   platform::FileDialog& dialog, ProgramPaths paths)
+FirstRun::FirstRun(const Services& services, PrefsFile& prefs, platform::FileDialog& dialog,
+                   ProgramPaths paths)
     : services_(services), prefs_(prefs), dialog_(dialog), paths_(std::move(paths)) {}
 
 // Asks where the HOSTS file is; false when the user cancels.
@@ -61,15 +61,16 @@ void FirstRun::run(bool& keepHostsFile) {
         "Unless you have a custom HOSTS file, it is safe to say \"Yes\".",
         Buttons::YesNoCancel);
     if (replace == Answer::Cancel) {
-        services_.process.endProgram();
+        services_.process.quit();
+        return;
     }
     keepHostsFile = replace == Answer::No;
     bool written = prefs_.outputKeepHostsFile(keepHostsFile, paths_.prefs(), keepHostsFile);
     written = prefs_.outputPicturePath(paths_.defaultPicture(), paths_.prefs()) && written;
     std::string path = kSystemHostsPath;
     if (!services_.files.fileExists(path) && !chooseHostsFile(path)) {
-        services_.tray.remove();
-        services_.process.endProgram();
+        endProgram(services_);
+        return;
     }
     if (!prefs_.outputHostsPath(path, paths_.prefs()) || !written) {
         return;  // the error boxes said why; no word of success follows them

@@ -1,16 +1,16 @@
 #pragma once
 
+#include "app/PrefsFile.h"
 #include "app/Services.h"
 #include "core/ProgramPaths.h"
 #include "platform/FileDialog.h"
-#include "prefs/Preferences.h"
 
 namespace tessel::app {
 
 // The questions of the first start: keep or replace the HOSTS file, and where it is.
 class FirstRun final {
 public:
-    FirstRun(const Services& services, prefs::Preferences& prefs, platform::FileDialog& dialog,
+    FirstRun(const Services& services, PrefsFile& prefs, platform::FileDialog& dialog,
              ProgramPaths paths);
 
     // Asks, and writes every answer to prefs.dat; Cancel ends the program.
@@ -20,7 +20,7 @@ private:
     bool chooseHostsFile(std::string& path);
 
     const Services& services_;
-    prefs::Preferences& prefs_;
+    PrefsFile& prefs_;
     platform::FileDialog& dialog_;
     ProgramPaths paths_;
 };

@@ -6,9 +6,8 @@ namespace tessel::app {
 
 using platform::Answer;
 
-HostsSettings::HostsSettings(const Services& services, prefs::Preferences& prefs,
-                             Settings& settings, platform::FileDialog& dialog,
-                             std::string prefsFile)
+HostsSettings::HostsSettings(const Services& services, PrefsFile& prefs, Settings& settings,
+                             platform::FileDialog& dialog, std::string prefsFile)
     : services_(services),
       prefs_(prefs),
       settings_(settings),

@@ -1,15 +1,15 @@
 #pragma once
 
+#include "app/PrefsFile.h"
 #include "app/Services.h"
 #include "platform/FileDialog.h"
-#include "prefs/Preferences.h"
 
 namespace tessel::app {
 
 // Where the HOSTS file is, and whether Tessel keeps the user's own file or replaces it.
 class HostsSettings final {
 public:
-    HostsSettings(const Services& services, prefs::Preferences& prefs, Settings& settings,
+    HostsSettings(const Services& services, PrefsFile& prefs, Settings& settings,
                   platform::FileDialog& dialog, std::string prefsFile);
 
     void changePath();
@@ -17,7 +17,7 @@ public:
 
 private:
     const Services& services_;
-    prefs::Preferences& prefs_;
+    PrefsFile& prefs_;
     Settings& settings_;
     platform::FileDialog& dialog_;
     std::string prefsFile_;

@@ -13,19 +13,16 @@ MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
     : services_(services),
       window_(std::move(window)),
       paths_(services.process.paths()),
-      prefs_(services.box, services.files, services.process, [this] { services_.tray.remove(); }),
-      hosts_(services.box, services.files, services.process,
-             [this] { prefs_.recreatePrefsFile(paths_.prefs()); }),
+      prefs_(services_),
+      hosts_(services.files, paths_, services.process.hostName()),
       viaHelper_(helper == nullptr ? nullptr
-                                   : std::make_unique<hosts::HelperHostsFile>(
-                                         services.box, services.process, *helper, hosts_,
-                                         [this] { prefs_.recreatePrefsFile(paths_.prefs()); })),
+                                   : std::make_unique<hosts::HelperHostsFile>(*helper, hosts_)),
       responder_(services.listener, services.files, ports, [this] { counter_.onBlocked(); }),
       hostsDialog_(services.picker),
       counter_(services_, *window_),
       filtering_(services_, window_->items(), settings_,
                  viaHelper_ ? static_cast<hosts::HostsWriter&>(*viaHelper_) : hosts_, responder_,
-                 counter_),
+                 counter_, [this] { return prefs_.recreatePrefsFile(paths_.prefs()); }),
       firstRun_(services_, prefs_, hostsDialog_, paths_),
       pictures_(services_, window_->items(), prefs_, responder_, settings_, paths_),
       hostsSettings_(services_, prefs_, settings_, hostsDialog_, paths_.prefs()),
@@ -66,20 +63,30 @@ void MainForm::connectMenus() {
     on(items.resume, [this] { filtering_.resume(); });
 }
 
-void MainForm::Form_Load() {
+bool MainForm::load() {
     if (services_.instance.previousInstance()) {
         services_.box.show(kAlreadyRunning);
-        services_.process.endProgram();
+        services_.process.quit();
+        return false;
     }
-    if (prefs_.keepHostsFileNotSet(paths_.prefs())) {
+    const bool firstRun = prefs_.keepHostsFileNotSet(paths_.prefs());
+    if (!services_.process.ending() && firstRun) {
         firstRun_.run(settings_.keepHostsFile);
     }
-    prefs_.inputKeepHostsFile(paths_.prefs(), settings_.keepHostsFile);
+    if (!services_.process.ending()) {
+        prefs_.inputKeepHostsFile(paths_.prefs(), settings_.keepHostsFile);
+    }
+    if (services_.process.ending()) {
+        return false;
+    }
     pictures_.load();
     prefs_.inputHostsPath(paths_.prefs(), settings_.hostsPath);
     lists_.load();
-    filtering_.start();
+    if (!filtering_.start()) {
+        return false;
+    }
     lists_.startRefreshing();
+    return true;
 }
 
 void MainForm::open() {
@@ -98,7 +105,7 @@ void MainForm::showAbout() {
     about_->show();
     about_->raise();
     // Everything else keeps working while the box is open.
-    while (about_ != nullptr && about_->isVisible()) {
+    while (about_ != nullptr && about_->isVisible() && !services_.process.ending()) {
         services_.process.processEvents();
     }
     services_.zorder.setTopmost(WindowId::Main, true);

@@ -12,6 +12,7 @@
 #include "app/HostsSettings.h"
 #include "app/Lists.h"
 #include "app/PictureSettings.h"
+#include "app/PrefsFile.h"
 #include "app/ServerList.h"
 #include "app/Services.h"
 #include "core/ProgramPaths.h"
@@ -19,7 +20,6 @@
 #include "hosts/HostsFile.h"
 #include "platform/FileDialog.h"
 #include "platform/HelperLink.h"
-#include "prefs/Preferences.h"
 #include "responder/Responder.h"
 #include "ui/AboutBox.h"
 #include "ui/MainWindow.h"
@@ -47,7 +47,9 @@ public:
     bool keepsHostsFile() const { return settings_.keepHostsFile; }
     bool isPaused() const { return filtering_.isPaused(); }
 
-    void Form_Load();
+    // Start-up: the settings read (asked for on a first run), then filtering started. False when
+    // the program ends instead.
+    bool load();
     // Logout, a hang-up, an interrupt or a termination request: the exit sequence.
     void sessionEnding() { filtering_.sessionEnding(); }
     // The display connection broke: only the HOSTS file is given back, without a word.
@@ -73,7 +75,7 @@ private:
     std::unique_ptr<ui::MainWindow> window_;
     ProgramPaths paths_;
     Settings settings_;
-    prefs::Preferences prefs_;
+    PrefsFile prefs_;
     hosts::HostsFile hosts_;
     std::unique_ptr<hosts::HelperHostsFile> viaHelper_;
     responder::Responder responder_;

@@ -6,7 +6,7 @@
 namespace tessel::app {
 
 PictureSettings::PictureSettings(const Services& services, const ui::MenuItems& items,
-                                 prefs::Preferences& prefs, responder::Responder& responder,
+                                 PrefsFile& prefs, responder::Responder& responder,
                                  Settings& settings, ProgramPaths paths)
     : services_(services),
       items_(items),

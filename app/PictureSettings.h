@@ -1,9 +1,9 @@
 #pragma once
 
+#include "app/PrefsFile.h"
 #include "app/Services.h"
 #include "core/ProgramPaths.h"
 #include "platform/FileDialog.h"
-#include "prefs/Preferences.h"
 #include "responder/Responder.h"
 #include "ui/MainWindow.h"
 
@@ -12,7 +12,7 @@ namespace tessel::app {
 // The picture every blocked request is sent: the five presets and a file of the user's choice.
 class PictureSettings final {
 public:
-    PictureSettings(const Services& services, const ui::MenuItems& items, prefs::Preferences& prefs,
+    PictureSettings(const Services& services, const ui::MenuItems& items, PrefsFile& prefs,
                     responder::Responder& responder, Settings& settings, ProgramPaths paths);
 
     platform::FileDialog& dialog() { return dialog_; }
@@ -28,7 +28,7 @@ private:
 
     const Services& services_;
     const ui::MenuItems& items_;
-    prefs::Preferences& prefs_;
+    PrefsFile& prefs_;
     responder::Responder& responder_;
     Settings& settings_;
     ProgramPaths paths_;

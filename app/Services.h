@@ -28,6 +28,13 @@ struct Services final {
     platform::RedirectListener& listener;
 };
 
+// The one way the program ends: the icon goes, and once the caller has returned the event loop
+// returns from main, where every destructor runs.
+inline void endProgram(const Services& services) {
+    services.tray.remove();
+    services.process.quit();
+}
+
 // What prefs.dat says, as start-up read it and the commands changed it since. A HOSTS path chosen
 // while running is only written to prefs.dat: the path in use stays until the next start.
 struct Settings final {

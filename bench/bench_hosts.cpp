@@ -275,9 +275,7 @@ int main() {
     inChild([&] { put(dir + "/data/badHosts.dat", makeList()); });
 
     tessel::platform::PosixFileSystem files;
-    AbortingBox box;
-    BenchProcess process(dir);
-    tessel::hosts::HostsFile hosts(box, files, process, {});
+    tessel::hosts::HostsFile hosts(files, {dir}, "bench");
     const std::string replaced = dir + "/hosts-replace";
     const std::string kept = dir + "/hosts-keep";
     const std::string keptSample = dir + "/sample-keep";

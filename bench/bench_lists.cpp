@@ -71,12 +71,10 @@ double seconds(const std::function<void()>& op) {
 
 // Each in a program directory of its own: a HostsFile writing in replace mode.
 struct Writer {
-    explicit Writer(const std::string& dir) : process(dir), hosts(box, files, process, {}) {
+    explicit Writer(const std::string& dir) : hosts(files, {dir}, "bench") {
         std::filesystem::create_directories(dir + "/data");
     }
-    AbortingBox box;
     tessel::platform::PosixFileSystem files;
-    BenchProcess process;
     tessel::hosts::HostsFile hosts;
 };
 

@@ -74,7 +74,7 @@ int main(int argc, char** argv) {
         "/opt/tessel/data/Tessel.gif\r\n/tmp/bench-hosts\r\n80\r\n80\r\nkeepHostsFile: False\r\n";
     app::MainForm form({box, picker, files, process, instance, zorder, tray, listener},
                        std::make_unique<ui::MainWindow>(), responder::Ports{0, 0});
-    form.Form_Load();
+    form.load();
     // Displays are refreshed by the repeating timer; run it from the real event loop.
     QTimer drain;
     QObject::connect(&drain, &QTimer::timeout, [&] { process.tick(); });

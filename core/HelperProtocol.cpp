@@ -5,11 +5,6 @@
 namespace tessel::helper {
 namespace {
 
-constexpr std::uint8_t kOk = 1;
-constexpr std::uint8_t kFailed = 2;
-constexpr std::uint8_t kAsks = 1;
-constexpr std::uint8_t kEnds = 2;
-
 void putNumber(std::string& out, std::uint64_t value, int bytes) {
     for (int shift = (bytes - 1) * 8; shift >= 0; shift -= 8) {
         out.push_back(static_cast<char>((value >> shift) & 0xff));
@@ -200,8 +195,7 @@ std::optional<Request> parseRequest(std::string_view body, std::string* why) {
 }
 
 std::string encode(const Reply& reply) {
-    std::string out(1, static_cast<char>(reply.ok ? kOk : kFailed));
-    out.push_back(static_cast<char>((reply.asks ? kAsks : 0) | (reply.ends ? kEnds : 0)));
+    std::string out(1, static_cast<char>(reply.failure));
     putNumber(out, static_cast<std::uint32_t>(reply.number), 4);
     putNumber(out, reply.skipped, 4);
     const std::string_view text = std::string_view(reply.text).substr(0, kMaxTextLength);
@@ -213,16 +207,13 @@ std::string encode(const Reply& reply) {
 std::optional<Reply> parseReply(std::string_view body, std::string* why) {
     Reader reader(body);
     Reply reply;
-    const auto status = reader.number(1);
-    const auto flags = reader.number(1);
-    reply.ok = status == kOk;
-    reply.asks = (flags & kAsks) != 0;
-    reply.ends = (flags & kEnds) != 0;
+    const auto failure = reader.number(1);
+    reply.failure = static_cast<hosts::Failure>(failure);
     reply.number = static_cast<std::int32_t>(static_cast<std::uint32_t>(reader.number(4)));
     reply.skipped = static_cast<std::uint32_t>(reader.number(4));
     const auto length = reader.number(2);
-    if ((status != kOk && status != kFailed) || (flags & ~(kAsks | kEnds)) != 0) {
-        reader.fail("an unknown status or flag");
+    if (failure > static_cast<std::uint8_t>(hosts::kLastFailure)) {
+        reader.fail("an unknown outcome");
     } else if (length > kMaxTextLength) {
         reader.fail("a message text too long");
     }

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/HostsOutcome.h"
 #include "core/HostsText.h"
 #include "core/Lines.h"
 
@@ -18,7 +19,7 @@
 // hostile: no message can make it write anything but entry lines pointing at this machine.
 namespace tessel::helper {
 
-inline constexpr std::uint16_t kVersion = 3;
+inline constexpr std::uint16_t kVersion = 4;
 inline constexpr std::size_t kFrameHeaderSize = 4;
 inline constexpr std::size_t kMaxBodySize = std::size_t{128} << 20;
 // Each group of a write: the server list, and the subscribed lists of up to two million names.
@@ -62,15 +63,14 @@ struct Request final {
     bool operator==(const Request&) const = default;
 };
 
+// What came of a request: `tessel` decides what to tell the user and whether to go on.
 struct Reply final {
-    bool ok = true;
-    // A failure's message, shown by `tessel` as it is.
-    bool asks = false;        // the message is a yes-or-no question: whether to recreate prefs.dat
-    bool ends = false;        // the program ends after the message
-    std::int32_t number = 0;  // the system's error number of a failed request
+    hosts::Failure failure = hosts::Failure::None;
+    std::int32_t number = 0;    // the system's error number of a failed request
     std::uint32_t skipped = 0;  // Write: lines and names left out as unsafe (see keepSafeLines)
-    std::string text;
+    std::string text;           // the system's description of a failure, or why it was refused
 
+    bool ok() const { return failure == hosts::Failure::None; }
     bool operator==(const Reply&) const = default;
 };
 

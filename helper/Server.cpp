@@ -17,8 +17,12 @@
 namespace tessel::helper {
 namespace {
 
-Reply failure(std::string text, bool ends = false, int number = 0) {
-    return Reply{false, false, ends, number, 0, std::move(text)};
+Reply refused(std::string text, int number = 0) {
+    return Reply{hosts::Failure::Refused, number, 0, std::move(text)};
+}
+
+Reply replyOf(const hosts::Outcome& outcome) {
+    return Reply{outcome.failure, outcome.number, outcome.skipped, outcome.error};
 }
 
 // The server list's lines with the line ends the root path's list has, and the subscribed names
@@ -33,27 +37,11 @@ std::string joined(const std::vector<std::string>& names, std::string_view end) 
 
 }  // namespace
 
-platform::Answer Server::Messages::show(const std::string& prompt, platform::Buttons buttons,
-                                        platform::Icon, const std::string&) {
-    text = prompt;
-    asks = buttons == platform::Buttons::YesNo;
-    // The question is put to the user by `tessel`, which acts on the answer itself.
-    return asks ? platform::Answer::No : platform::Answer::Ok;
-}
-
-std::string Server::Requests::hostName() const {
-    return platform::hostName();
-}
-
-void Server::Requests::endProgram() {
-    throw Ended{};
-}
-
 Server::Server(int socket, platform::FileSystem& files, std::optional<Refusal> refusal)
     : socket_(socket),
       refusal_(std::move(refusal)),
       files_(files, kSystemHostsPath, kHelperSavedHostsPath),
-      hosts_(messages_, files_, requests_, {}) {
+      hosts_(files_, {}, platform::hostName()) {
     hosts_.keepSavedCopyAt(kHelperSavedHostsPath);
 }
 
@@ -78,8 +66,8 @@ void Server::serve() {
 bool Server::answer(const std::string& body) {
     if (refusal_) {
         (void)platform::sendFrame(
-            socket_, encode(failure("tessel-helper refused to run: " + refusal_->text, true,
-                                    refusal_->number)));
+            socket_,
+            encode(refused("tessel-helper refused to run: " + refusal_->text, refusal_->number)));
         return false;
     }
     std::string why;
@@ -91,7 +79,7 @@ bool Server::answer(const std::string& body) {
         }
     }
     if (!request) {
-        (void)platform::sendFrame(socket_, encode(failure("tessel-helper refused " + why, true)));
+        (void)platform::sendFrame(socket_, encode(refused("tessel-helper refused " + why)));
         return false;
     }
     int socket = -1;
@@ -104,9 +92,9 @@ Reply Server::handle(Request& request, int& socket) {
         return listen(request.port, socket);
     }
     if (request.kind == Kind::Hello && !greet()) {
-        return failure("tessel-helper cannot finish a rewrite of " + std::string(kSystemHostsPath) +
+        return refused("tessel-helper cannot finish a rewrite of " + std::string(kSystemHostsPath) +
                            " that was cut short; it is kept for the next start",
-                       true, EIO);
+                       EIO);
     }
     return hostsRequest(request);
 }
@@ -136,47 +124,30 @@ Reply Server::listen(std::uint16_t port, int& socket) {
     if (bound.socket >= 0) {
         error = errno;
     }
-    return failure(std::strerror(error), false, error);
+    return Reply{hosts::Failure::CannotListen, error, 0, std::strerror(error)};
 }
 
-// HostsFile's own rules and messages, with the failure it would show sent back instead.
+// HostsFile's own rules, with what came of them sent back.
 Reply Server::hostsRequest(Request& request) {
-    messages_ = {};
-    bool done = true;
-    std::uint32_t skipped = 0;
-    try {
-        if (request.kind == Kind::Hello) {
-            hosts_.giveBackLeftCopy();
-        } else if (request.kind == Kind::Write) {
-            skipped = static_cast<std::uint32_t>(keepSafeLines(request.lines, request.grouped));
-            done = hosts_.writeList(kSystemHostsPath, request.keep, joined(request.lines, "\r\n"),
+    if (request.kind == Kind::Hello) {
+        return replyOf(hosts_.giveBackLeftCopy());
+    }
+    if (request.kind == Kind::GiveBack) {
+        writtenKeep_.reset();
+        return replyOf(hosts_.giveBackHostsFile(kSystemHostsPath, request.keep));
+    }
+    const auto skipped = static_cast<std::uint32_t>(keepSafeLines(request.lines, request.grouped));
+    auto outcome = hosts_.writeList(kSystemHostsPath, request.keep, joined(request.lines, "\r\n"),
                                     joined(request.grouped, "\n"));
-            writtenKeep_ = request.keep;
-        } else {
-            hosts_.giveBackHostsFile(kSystemHostsPath, request.keep);
-            writtenKeep_.reset();
-        }
-    } catch (const Ended&) {
-        return failure(messages_.text, true);
-    }
-    if (!done) {
-        Reply reply = failure(messages_.text);
-        reply.asks = messages_.asks;
-        return reply;
-    }
-    Reply reply;
-    reply.skipped = skipped;
-    return reply;
+    writtenKeep_ = request.keep;
+    outcome.skipped = skipped;
+    return replyOf(outcome);
 }
 
+// Nobody is left to tell of a failure: the kept copy stays for the next start.
 void Server::giveBack() {
-    if (!writtenKeep_) {
-        return;
-    }
-    try {
-        hosts_.giveBackHostsFile(kSystemHostsPath, *writtenKeep_);
-    } catch (const Ended&) {
-        // Nobody is left to tell: the kept copy stays for the next start.
+    if (writtenKeep_) {
+        (void)hosts_.giveBackHostsFile(kSystemHostsPath, *writtenKeep_);
     }
 }
 

@@ -8,8 +8,6 @@
 #include "helper/ConfinedFiles.h"
 #include "helper/Hygiene.h"
 #include "hosts/HostsFile.h"
-#include "platform/MessageBox.h"
-#include "platform/Process.h"
 
 namespace tessel::helper {
 
@@ -27,25 +25,6 @@ public:
     void serve();
 
 private:
-    // The messages HostsFile would show: kept for the reply instead.
-    class Messages final : public platform::MessageBox {
-    public:
-        platform::Answer show(const std::string& prompt, platform::Buttons buttons,
-                              platform::Icon icon, const std::string& title) override;
-        std::string text;
-        bool asks = false;
-    };
-    // HostsFile's end of the program is the end of one request: `tessel` ends after the message.
-    class Requests final : public platform::Process {
-    public:
-        std::string programDirectory() const override { return {}; }
-        std::string hostName() const override;
-        void processEvents() override {}
-        void repeat(std::chrono::milliseconds, std::function<bool()>) override {}
-        [[noreturn]] void endProgram() override;
-    };
-    struct Ended final {};
-
     bool answer(const std::string& body);
     Reply handle(Request& request, int& socket);
     Reply hostsRequest(Request& request);
@@ -63,8 +42,6 @@ private:
     int socket_;
     std::optional<Refusal> refusal_;
     ConfinedFiles files_;
-    Messages messages_;
-    Requests requests_;
     hosts::HostsFile hosts_;
     Session session_;
     std::optional<bool> writtenKeep_;  // the mode of a HOSTS file written and not given back

@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "core/ListEditor.h"
-#include "core/ProgramPaths.h"
 
 namespace tessel::hosts {
 namespace {
@@ -19,59 +18,34 @@ std::vector<std::string> splitNames(std::string_view names) {
     return split;
 }
 
+Outcome outcomeOf(const helper::Reply& reply) {
+    return {reply.failure, reply.text, reply.number, reply.skipped, kSystemHostsPath};
+}
+
 }  // namespace
 
-HelperHostsFile::HelperHostsFile(platform::MessageBox& box, platform::Process& process,
-                                 platform::HelperLink& helper, HostsFile& own,
-                                 std::function<void()> recreatePrefsFile)
-    : box_(box),
-      process_(process),
-      helper_(helper),
-      own_(own),
-      recreatePrefsFile_(std::move(recreatePrefsFile)) {}
+HelperHostsFile::HelperHostsFile(platform::HelperLink& helper, HostsFile& own)
+    : helper_(helper), own_(own) {}
 
-bool HelperHostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
+Outcome HelperHostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
     if (hostsPath != kSystemHostsPath) {
         return own_.makeHostsFile(hostsPath, keep);
     }
-    const auto merged = own_.mergedList();
-    if (!merged) {
-        return false;
+    lists::Merged merged;
+    if (auto outcome = own_.mergedList(merged); !outcome.ok()) {
+        return outcome;
     }
-    auto request = helper::Request::write(keep, readList(merged->list), splitNames(merged->names));
+    auto request = helper::Request::write(keep, readList(merged.list), splitNames(merged.names));
     // Blank lines make no entry line on either path; they need not travel.
     std::erase_if(request.lines, [](const std::string& line) { return line.empty(); });
-    const helper::Reply reply = helper_.call(request);
-    if (reply.ok && reply.skipped != 0) {
-        box_.show(std::to_string(reply.skipped) + " line(s) of badHosts.dat were left out of " +
-                  hostsPath +
-                  ": a line may not hold a line break or a NUL byte, nor be longer than " +
-                  std::to_string(helper::kMaxLineLength) + " bytes.");
-    }
-    return report(reply);
+    return outcomeOf(helper_.call(request));
 }
 
-void HelperHostsFile::giveBackHostsFile(const std::string& hostsPath, bool keep) {
+Outcome HelperHostsFile::giveBackHostsFile(const std::string& hostsPath, bool keep) {
     if (hostsPath != kSystemHostsPath) {
         return own_.giveBackHostsFile(hostsPath, keep);
     }
-    report(helper_.call(helper::Request::giveBack(keep)));
-}
-
-// The message the helper's HostsFile would have shown, shown here, with what follows it.
-bool HelperHostsFile::report(const helper::Reply& reply) {
-    if (reply.ok) {
-        return true;
-    }
-    const auto answer =
-        box_.show(reply.text, reply.asks ? platform::Buttons::YesNo : platform::Buttons::Ok);
-    if (reply.ends) {
-        process_.endProgram();
-    }
-    if (answer == platform::Answer::Yes && recreatePrefsFile_) {
-        recreatePrefsFile_();
-    }
-    return false;
+    return outcomeOf(helper_.call(helper::Request::giveBack(keep)));
 }
 
 }  // namespace tessel::hosts

@@ -1,49 +1,56 @@
 #include "hosts/HostsFile.h"
 
+#include <cerrno>
+
 #include "core/HostsText.h"
-#include "core/ProgramPaths.h"
 
 namespace tessel::hosts {
+namespace {
 
-HostsFile::HostsFile(platform::MessageBox& box, platform::FileSystem& files,
-                     platform::Process& process, std::function<void()> recreatePrefsFile)
-    : box_(box),
-      files_(files),
-      process_(process),
-      recreatePrefsFile_(std::move(recreatePrefsFile)) {}
+Outcome failed(Failure failure, const platform::Status& status, std::string file) {
+    return {failure, status.error(), status.number(), 0, std::move(file)};
+}
+
+}  // namespace
+
+HostsFile::HostsFile(platform::FileSystem& files, ProgramPaths paths, std::string hostName)
+    : files_(files), paths_(std::move(paths)), hostName_(std::move(hostName)) {}
 
 std::string HostsFile::listPath() const {
-    return process_.paths().list();
+    return paths_.list();
 }
 
 std::string HostsFile::savedPath() const {
     if (!savedPath_.empty()) {
         return savedPath_;
     }
-    return process_.paths().savedHosts();
+    return paths_.savedHosts();
 }
 
-bool HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
-    const auto merged = mergedList();
-    return merged && writeList(hostsPath, keep, merged->list, merged->names);
+Outcome HostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
+    lists::Merged merged;
+    if (auto outcome = mergedList(merged); !outcome.ok()) {
+        return outcome;
+    }
+    return writeList(hostsPath, keep, merged.list, merged.names);
 }
 
-std::optional<lists::Merged> HostsFile::mergedList() {
+Outcome HostsFile::mergedList(lists::Merged& merged) {
     auto list = files_.readFile(listPath());
     if (!list.ok()) {
-        box_.show("Error opening badHosts.dat: " + list.status.error());
-        return std::nullopt;
+        return failed(Failure::ListUnreadable, list.status, listPath());
     }
     // A million names are tens of megabytes: the bytes move on, never copied.
-    return merge(std::move(list.bytes));
+    merged = merge(std::move(list.bytes));
+    return {};
 }
 
 lists::Merged HostsFile::merge(std::string list) const {
     return names_ ? names_(std::move(list)) : lists::Merged{std::move(list), {}, 0};
 }
 
-bool HostsFile::writeList(const std::string& hostsPath, bool keep, const std::string& list,
-                          const std::string& names) {
+Outcome HostsFile::writeList(const std::string& hostsPath, bool keep, const std::string& list,
+                             const std::string& names) {
     if (!keep) {
         return writeReplaceMode(hostsPath, list, names);
     }
@@ -64,24 +71,24 @@ bool HostsFile::writeList(const std::string& hostsPath, bool keep, const std::st
             files_.writePieces(hostsPath, keepModePieces(own ? *own : current.bytes, list, names));
     }
     if (!status.ok()) {
-        box_.show("Error appending to your existing HOSTS file: " + status.error() +
-                  "\r\nExiting Tessel.");
-        process_.endProgram();
+        return failed(Failure::CannotAppend, status, hostsPath);
     }
     written_ = Written::Keep;
-    return true;
+    return {};
 }
 
 // The file as it is now, to be given back later. A file that already is Tessel's is a leftover
 // whose original is gone: what it carried of the machine's own lines is the best there is.
-std::optional<SavedHosts> HostsFile::snapshot(const std::string& hostsPath, std::string& error) {
+std::optional<SavedHosts> HostsFile::snapshot(const std::string& hostsPath,
+                                              platform::Status& status) {
     const auto current = files_.readFile(hostsPath);
     if (current.missing) {
         return SavedHosts{hostsPath, false, 0, 0, 0, {}};
     }
     const auto ownership = files_.ownership(hostsPath);
     if (!current.ok() || !ownership) {
-        error = current.ok() ? "No such file or directory" : current.status.error();
+        status = current.ok() ? platform::Status::failure("No such file or directory", ENOENT)
+                              : current.status;
         return std::nullopt;
     }
     SavedHosts saved{hostsPath,       true,         ownership->owner, ownership->group,
@@ -94,33 +101,30 @@ std::optional<SavedHosts> HostsFile::snapshot(const std::string& hostsPath, std:
     return saved;
 }
 
-bool HostsFile::writeReplaceMode(const std::string& hostsPath, const std::string& list,
-                                 const std::string& names) {
-    std::string error;
-    auto saved = savedCopy(&error);
+Outcome HostsFile::writeReplaceMode(const std::string& hostsPath, const std::string& list,
+                                    const std::string& names) {
+    platform::Status status;
+    auto saved = savedCopy(status);
     // A copy that is there but cannot be read now is never written over with the current file.
-    const bool copied = !saved && error.empty();
+    const bool copied = !saved && status.ok();
     if (copied) {
-        saved = snapshot(hostsPath, error);
+        saved = snapshot(hostsPath, status);
         if (saved) {
-            const auto status = files_.writeFile(savedPath(), formatSavedHosts(*saved));
-            error = status.ok() ? std::string() : status.error();
+            status = files_.writeFile(savedPath(), formatSavedHosts(*saved));
         }
     }
-    if (error.empty()) {
-        const std::string machine = machineLines(saved->bytes, process_.hostName(), list);
-        const auto status = files_.writePieces(hostsPath, replaceModePieces(list, machine, names));
+    if (status.ok()) {
+        const std::string machine = machineLines(saved->bytes, hostName_, list);
+        status = files_.writePieces(hostsPath, replaceModePieces(list, machine, names));
         if (status.ok()) {
             written_ = Written::Replace;
-            return true;
+            return {};
         }
-        error = status.error();
         if (copied && unchanged(hostsPath, *saved)) {
             (void)files_.removeFile(savedPath());  // nothing was replaced
         }
     }
-    reportReplaceFailure(error);
-    return false;
+    return failed(Failure::CannotCreate, status, hostsPath);
 }
 
 // A write that failed may still have changed the file (an in-place rewrite cut short, finished
@@ -130,21 +134,10 @@ bool HostsFile::unchanged(const std::string& hostsPath, const SavedHosts& saved)
     return saved.existed ? current.ok() && current.bytes == saved.bytes : current.missing;
 }
 
-void HostsFile::reportReplaceFailure(const std::string& error) {
-    const auto answer =
-        box_.show("Error creating HOSTS file: " + error +
-                      ".\r\nYou either need to change your HOSTS path, or prefs.dat "
-                      "could\r\nbe corrupted. Do you want to recreate prefs.dat?",
-                  platform::Buttons::YesNo);
-    if (answer == platform::Answer::Yes && recreatePrefsFile_) {
-        recreatePrefsFile_();
-    }
-}
-
-std::optional<SavedHosts> HostsFile::savedCopy(std::string* error) {
+std::optional<SavedHosts> HostsFile::savedCopy(platform::Status& status) {
     const auto record = files_.readFile(savedPath());
-    if (!record.ok() && !record.missing && error != nullptr) {
-        *error = record.status.error();
+    if (!record.ok() && !record.missing) {
+        status = record.status;
     }
     return record.ok() ? parseSavedHosts(record.bytes) : std::nullopt;
 }
@@ -169,40 +162,35 @@ platform::Status HostsFile::putBack(const SavedHosts& saved) {
     return status;
 }
 
-void HostsFile::failGivingBack(const std::string& lead, const std::string& error) {
-    box_.show(lead + error + "\r\nExiting anyway.");
-    process_.endProgram();
-}
-
-bool HostsFile::giveBackLeftCopy() {
-    const auto saved = savedCopy();
+std::optional<Outcome> HostsFile::putBackKeptCopy() {
+    platform::Status unread;
+    const auto saved = savedCopy(unread);
     if (!saved) {
-        return false;
+        return std::nullopt;
     }
-    if (const auto status = putBack(*saved); !status.ok()) {
-        failGivingBack("Error deleting HOSTS file: ", status.error());
-    }
-    return true;
+    const auto status = putBack(*saved);
+    return status.ok() ? Outcome{} : failed(Failure::CannotGiveBack, status, saved->hostsPath);
 }
 
-void HostsFile::giveBackHostsFile(const std::string& hostsPath, bool keep) {
+Outcome HostsFile::giveBackLeftCopy() {
+    return putBackKeptCopy().value_or(Outcome{});
+}
+
+Outcome HostsFile::giveBackHostsFile(const std::string& hostsPath, bool keep) {
     const Written written = written_;
     written_ = Written::Nothing;
-    if (giveBackLeftCopy()) {
-        return;
+    if (auto outcome = putBackKeptCopy()) {
+        return *outcome;
     }
     if (written == Written::Replace) {
-        failGivingBack("Error deleting HOSTS file: ",
-                       "the copy kept of the file it replaced is gone, so Tessel's entries are "
-                       "still in " +
-                           hostsPath + ".");
+        return {Failure::CopyGone, {}, 0, 0, hostsPath};
     }
     if (written == Written::Nothing && !keep) {
-        return;
+        return {};
     }
     const auto current = files_.readFile(hostsPath);
     if (written == Written::Nothing && current.missing) {
-        return;  // nothing of Tessel's can be in a file that is not there
+        return {};  // nothing of Tessel's can be in a file that is not there
     }
     platform::Status status = current.status;
     if (status.ok()) {
@@ -210,9 +198,7 @@ void HostsFile::giveBackHostsFile(const std::string& hostsPath, bool keep) {
             status = files_.writeFile(hostsPath, *restored);
         }
     }
-    if (!status.ok()) {
-        failGivingBack("Error removing text from HOSTS file: ", status.error());
-    }
+    return status.ok() ? Outcome{} : failed(Failure::CannotRemoveText, status, hostsPath);
 }
 
 }  // namespace tessel::hosts

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -31,7 +32,7 @@ public:
     virtual ReadResult readRegularFile(const std::string& path, std::size_t limit) {
         ReadResult read = readFile(path);
         if (read.ok() && read.bytes.size() > limit) {
-            return {Status::failure("File too large"), {}, false};
+            return {Status::failure("File too large", EFBIG), {}, false};
         }
         return read;
     }

@@ -9,8 +9,8 @@ class HelperLink {
 public:
     virtual ~HelperLink() = default;
     // Sends one request and waits for its reply. A Listen reply that is ok carries the listening
-    // socket, which goes to `socket` (the caller owns it). A link that broke gives a failed reply
-    // that says so and ends the program.
+    // socket, which goes to `socket` (the caller owns it). A link that broke gives a LinkLost
+    // reply that says so.
     virtual helper::Reply call(const helper::Request& request, int* socket = nullptr) = 0;
 };
 

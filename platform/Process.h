@@ -24,8 +24,11 @@ public:
     // Calls tick every interval, from the event loop, until it returns false. There is one such
     // ticker: a call while it runs replaces its function, and an empty function stops it.
     virtual void repeat(std::chrono::milliseconds interval, std::function<bool()> tick) = 0;
-    // Stops at once: no close event of any window runs and nothing after the call runs.
-    [[noreturn]] virtual void endProgram() = 0;
+    // Ends the program once its caller has returned to the event loop (or, before the loop runs,
+    // once start-up sees `ending`): the loop returns from main and every destructor runs. No
+    // message box shows after it.
+    virtual void quit() = 0;
+    virtual bool ending() const = 0;
 };
 
 }  // namespace tessel::platform

@@ -18,6 +18,7 @@ inline int listenErrorNumber(int number) {
 struct ListenError final {
     int number = 0;  // kAddressInUseNumber when the port is taken
     std::string description;
+    bool ends = false;  // nothing can listen any more: what handed out the sockets is gone
 };
 
 // A loopback TCP listener that answers each connection at once with a fixed reply, never reads

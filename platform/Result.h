@@ -10,14 +10,19 @@ namespace tessel::platform {
 class [[nodiscard]] Status final {
 public:
     Status() = default;
-    static Status failure(std::string description) { return Status(std::move(description)); }
+    static Status failure(std::string description, int number = 0) {
+        return Status(std::move(description), number);
+    }
 
     bool ok() const { return !error_.has_value(); }
     const std::string& error() const { return *error_; }
+    // The system's error number, where the failure has one.
+    int number() const { return number_; }
 
 private:
-    explicit Status(std::string description) : error_(std::move(description)) {}
+    Status(std::string description, int number) : error_(std::move(description)), number_(number) {}
     std::optional<std::string> error_;
+    int number_ = 0;
 };
 
 // Whole-file bytes, or the description of why they could not be read.

@@ -34,7 +34,8 @@ public:
     std::string hostName() const override { return "bench"; }
     void processEvents() override {}
     void repeat(std::chrono::milliseconds, std::function<bool()>) override {}
-    [[noreturn]] void endProgram() override { std::abort(); }
+    void quit() override { std::abort(); }
+    bool ending() const override { return false; }
 
 private:
     std::string directory_;

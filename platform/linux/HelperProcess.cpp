@@ -44,9 +44,9 @@ HelperStart HelperProcess::start(const std::string& program) {
         return started;
     }
     const helper::Reply hello = link->call(helper::Request::hello());
-    if (hello.ok) {
+    if (hello.ok()) {
         started.link = std::move(link);
-    } else if (hello.number != 0) {
+    } else if (hello.failure != hosts::Failure::LinkLost) {
         started.refusal = hello;  // it ran, and said why it will not serve
     } else {
         started.error = hello.text;
@@ -68,9 +68,10 @@ helper::Reply HelperProcess::call(const helper::Request& request, int* socket) {
         }
     }
     if (!reply) {
-        reply = helper::Reply{false, false, true, 0, 0, "Error talking to tessel-helper: " + why};
+        reply = helper::Reply{hosts::Failure::LinkLost, 0, 0, "Error talking to tessel-helper: "};
+        reply->text.append(why);
     }
-    if (socket != nullptr && reply->ok) {
+    if (socket != nullptr && reply->ok()) {
         *socket = received;
     } else if (received >= 0) {
         ::close(received);

@@ -13,7 +13,7 @@
 namespace tessel::platform {
 
 Status errnoStatus(int error) {
-    return Status::failure(std::strerror(error));
+    return Status::failure(std::strerror(error), error);
 }
 
 namespace {

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QTimer>
-#include <cstdio>
 #include <cstdlib>
 
 #include "platform/linux/HostName.h"
@@ -43,10 +42,10 @@ void QtProcess::repeat(std::chrono::milliseconds interval, std::function<bool()>
     }
 }
 
-void QtProcess::endProgram() {
-    // No window gets a close event and no destructor runs: the program stops here.
-    std::fflush(nullptr);
-    std::_Exit(EXIT_SUCCESS);
+void QtProcess::quit() {
+    // Every loop running, a message box's included, returns; one started later returns at once.
+    ending_ = true;
+    QCoreApplication::exit(EXIT_SUCCESS);
 }
 
 }  // namespace tessel::platform

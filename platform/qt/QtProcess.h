@@ -20,12 +20,14 @@ public:
     std::string hostName() const override;
     void processEvents() override;
     void repeat(std::chrono::milliseconds interval, std::function<bool()> tick) override;
-    [[noreturn]] void endProgram() override;
+    void quit() override;
+    bool ending() const override { return ending_; }
 
 private:
     std::unique_ptr<QTimer> timer_;
     std::function<bool()> tick_;
     std::string userFiles_;
+    bool ending_ = false;
 };
 
 }  // namespace tessel::platform

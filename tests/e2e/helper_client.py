@@ -23,7 +23,7 @@ def lines_field(lines):
 def request(step):
     name, _, value = step.partition("=")
     if name == "hello":
-        return b"\x01\x00\x03"
+        return b"\x01\x00\x04"
     keep = b"\x01" if name.endswith("keep") else b"\x00"
     if name.startswith("giveback"):
         return b"\x04" + keep
@@ -44,10 +44,10 @@ def receive(sock, size):
 
 def reply(sock):
     body = receive(sock, struct.unpack(">I", receive(sock, 4))[0])
-    status, _flags, number, skipped, length = struct.unpack(">BBiIH", body[:12])
-    if status == 1:
+    failure, number, skipped, length = struct.unpack(">BiIH", body[:11])
+    if failure == 0:
         return "ok skipped=%d" % skipped
-    return "failed number=%d text=%s" % (number, body[12:12 + length].decode("utf-8", "replace"))
+    return "failed number=%d text=%s" % (number, body[11:11 + length].decode("utf-8", "replace"))
 
 
 def main(argv):

@@ -50,9 +50,9 @@ public:
                               ? platform::receiveFrame(ours_)
                               : std::nullopt;
         const auto reply = body ? helper::parseReply(*body) : std::nullopt;
-        return reply.value_or(helper::Reply{false, false, true, -1, 0, "no reply"});
+        return reply.value_or(helper::Reply{hosts::Failure::LinkLost, -1, 0, "no reply"});
     }
-    bool call(const helper::Request& request) { return reply(request).ok; }
+    bool call(const helper::Request& request) { return reply(request).ok(); }
     // The link ends as when `tessel` ends in any way; the helper has given back when this returns.
     void close() {
         if (ours_ >= 0) {
@@ -117,13 +117,13 @@ TEST(HelperServer, GreetingAndEndGiveBackWithOwnerAndMode) {
         {
             Link link(files, row.refusal);
             hello = link.reply(helper::Request::hello());
-            wrote = !row.write || !hello.ok || link.call(helper::Request::write(false, {"ad"}));
+            wrote = !row.write || !hello.ok() || link.call(helper::Request::write(false, {"ad"}));
         }
         const auto owner = files.ownership(kSystemHostsPath).value_or(platform::Ownership{});
-        const bool answered =
-            row.refused == 0
-                ? hello.ok && wrote
-                : !hello.ok && hello.ends && hello.number == row.refused && files.writes == written;
+        const bool answered = row.refused == 0
+                                  ? hello.ok() && wrote
+                                  : hello.failure == hosts::Failure::Refused &&
+                                        hello.number == row.refused && files.writes == written;
         EXPECT_TRUE(answered && files.files[kSystemHostsPath] == row.after &&
                     owner.owner == row.owner.owner && owner.group == row.owner.group &&
                     owner.mode == row.owner.mode)
@@ -152,19 +152,16 @@ TEST(HelperServer, ConfinedFilesTouchOnlyTheHostsFileAndItsCopy) {
 class DeadHelper final : public platform::HelperLink {
 public:
     helper::Reply call(const helper::Request&, int*) override {
-        return {false, false, true, 0, 0, "Error talking to tessel-helper: it ended"};
+        return {hosts::Failure::LinkLost, 0, 0, "Error talking to tessel-helper: it ended"};
     }
 };
 
-// Resume asks a helper that has died for the port: the user is told before the program ends.
-TEST(Helper, ADeadHelperIsReportedBeforeTheEnd) {
+// Resume asks a helper that has died for the port: the error ends the program.
+TEST(Helper, ADeadHelperEndsTheProgram) {
     DeadHelper helper;
-    FakeMessageBox box;
-    FakeProcess process;
-    const auto source = app::socketsFromHelper(helper, box, process);
-    EXPECT_THROW(source(80), ProgramEnded);
-    EXPECT_EQ(box.shown, std::vector<std::string>{
-                             "Error talking to tessel-helper: it ended\r\nExiting Tessel."});
+    const auto socket = app::socketsFromHelper(helper)(80);
+    const auto* error = std::get_if<platform::ListenError>(&socket);
+    EXPECT_TRUE(error != nullptr && error->ends && error->description.ends_with("it ended"));
 }
 
 }  // namespace

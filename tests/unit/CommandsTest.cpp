@@ -56,7 +56,7 @@ const std::map<std::string, std::string> kPaths{
 
 // What a scenario does, a word at a time; any other word clicks the control of that name.
 const std::map<std::string, Verb> kVerbs{
-    {"start", [](H& h, auto&) { h.form->Form_Load(); }},
+    {"start", [](H& h, auto&) { h.form->load(); }},
     {"end", [](H& h, auto&) { h.form->sessionEnding(); }},
     {"quiet", [](H& h, auto&) { h.form->giveBackQuietly(); }},
     // The session manager's Die reaches the application as a quit request.
@@ -78,6 +78,10 @@ const std::map<std::string, Verb> kVerbs{
     {"listenFails",
      [](H& h, auto& n) {
          h.listener.failures.push_back({std::stoi(n), "refused"});
+     }},
+    {"helperGone",
+     [](H& h, auto&) {
+         h.listener.failures.push_back({0, "Error talking to tessel-helper: it ended", true});
      }},
     {"Yes", [](H& h, auto&) { h.box.answers.push_back(Answer::Yes); }},
     {"No", [](H& h, auto&) { h.box.answers.push_back(Answer::No); }},
@@ -136,7 +140,8 @@ const std::map<std::string, Verb> kVerbs{
 
 void run(Harness& h, const std::string& steps) {
     std::istringstream words(steps);
-    for (std::string word; std::getline(words, word, ' ');) {
+    // Nothing happens once the program has ended.
+    for (std::string word; !h.process.ending() && std::getline(words, word, ' ');) {
         const auto equals = word.find('=');
         const auto verb = kVerbs.find(word.substr(0, equals));
         if (verb != kVerbs.end()) {
@@ -166,7 +171,7 @@ struct Row {
     std::optional<std::string> before;  // the HOSTS file; nullopt: none
     std::string steps;
     std::optional<std::string> after;
-    std::string state;  // running, paused, or ended (with "running" when the icon stays)
+    std::string state;  // running, paused, or ended
     std::string boxes;  // a part of each prompt shown, in order, each after a "|"
     std::optional<std::string> prefs = {};    // prefs.dat at the end; nullopt: unchanged
     std::optional<std::string> checked = {};  // the checked menu items, when looked at
@@ -190,9 +195,9 @@ const std::vector<Row> kRows{
     {"replace mode keeps this machine's names", "False", kUser, "start", kReplaced, "running", ""},
     {"quit request in replace mode", "False", kNone, "start quit", kNone, "ended", ""},
     {"quit during a failing give-back", "True", kUser, "start full=hosts quitAgain quit", kKept,
-     "ended running", "Error removing text from HOSTS file: No space"},
-    {"keep give-back cannot read", "True", kUser, "start unreadable=hosts menuExit", kKept,
-     "ended running", "Error removing text from HOSTS file: Permission"},
+     "ended", "Error removing text from HOSTS file: No space"},
+    {"keep give-back cannot read", "True", kUser, "start unreadable=hosts menuExit", kKept, "ended",
+     "Error removing text from HOSTS file: Permission"},
     {"keep switched to replace", "True", kUser, "start No menuKeepReplace menuExit", kUser, "ended",
      "set to keep", prefsText("False")},
     {"replace switched to keep", "False", kUser, "start Yes menuKeepReplace2 menuExit", kUser,
@@ -207,6 +212,8 @@ const std::vector<Row> kRows{
      "start menuPause unreadable=hosts quiet menuExit", kUser, "ended", ""},
     {"resume that cannot listen", "True", kUser, "start menuPause listenFails=10048 menuResume",
      kUser, "ended", "port 80 is being used"},
+    {"resume with the helper gone", "True", kUser, "start menuPause helperGone menuResume", kKept,
+     "ended", "it ended\r\nExiting Tessel."},
     {"server list OK while paused", "False", kUser, "start menuPause2 menuServers cmdOK", kUser,
      "paused", ""},
     {"server list OK", "True", kUser, "start menuServers2 cmdOK", kKept, "running",
@@ -235,9 +242,9 @@ const std::vector<Row> kRows{
     {"a Tessel file without its copy is given back as a file, never deleted", "False", kLeftover,
      "start menuExit", "", "ended", ""},
     {"a copy gone while filtering is said at exit", "False", kUser, "start gone=saved menuExit",
-     kReplaced, "ended running", "the copy kept"},
+     kReplaced, "ended", "the copy kept"},
     {"a download during a failing exit writes nothing", "True", kUser,
-     "start full=hosts downloadWhileShown menuExit", kKept, "ended running", "Error removing text"},
+     "start full=hosts downloadWhileShown menuExit", kKept, "ended", "Error removing text"},
     {"a file written since the kill stays", "False", "theirs\r\n", "saved start menuExit",
      "theirs\r\n", "ended", ""},
     {"a leftover without a copy", "False", hosts::replaceModeText("old.example\r\n", kMachine),
@@ -294,15 +301,14 @@ TEST(Commands, LeaveTheHostsFileTrayAndMessages) {
             h.files.files[kHosts] = *row.before;
         }
         const std::string prefs = h.files.files[kPrefs];
-        const bool ended = ends([&] { run(h, row.steps); });
-        EXPECT_EQ(ended, row.state.starts_with("ended"));
+        run(h, row.steps);
+        const bool ended = h.process.ending();
+        EXPECT_EQ(ended, row.state == "ended");
         const auto file = h.files.files.find(kHosts);
         const std::string after = file == h.files.files.end() ? "(none)" : file->second;
         EXPECT_TRUE(after == row.after.value_or("(none)")) << after.substr(0, 400);
         const char* tray = h.tray.picture == platform::TrayPicture::Running ? "running" : "paused";
-        EXPECT_EQ(h.tray.present ? tray : "ended", row.state == "ended"    ? "ended"
-                                                   : row.state == "paused" ? "paused"
-                                                                           : "running");
+        EXPECT_EQ(h.tray.present ? tray : "ended", row.state);
         EXPECT_TRUE(ended || h.listener.listening == (row.state == "running"));
         std::istringstream boxes(row.boxes);
         std::size_t shown = 0;

@@ -23,16 +23,6 @@ inline std::string prefsText(const std::string& keep,
     return picture + "\r\n" + hosts + "\r\n80\r\n80\r\nkeepHostsFile: " + keep + "\r\n";
 }
 
-// Runs what may end the program; true when it did.
-inline bool ends(const std::function<void()>& run) {
-    try {
-        run();
-    } catch (const fakes::ProgramEnded&) {
-        return true;
-    }
-    return false;
-}
-
 // The one way into the form's state that no command offers: a count far beyond what a test can
 // block connection by connection.
 struct FormAccess final {
@@ -70,9 +60,7 @@ public:
     bool checked(const char* name) const { return action(name)->isChecked(); }
     void trigger(const char* name) const { action(name)->trigger(); }
     // Runs start-up; true when it ended the program.
-    bool load() {
-        return ends([this] { form->Form_Load(); });
-    }
+    bool load() { return !form->load() && process.ending(); }
     void block(int connections) {
         for (int i = 0; i < connections; ++i) {
             listener.connectAndSend();

@@ -82,12 +82,13 @@ TEST(HelperProtocol, TakesOnlyWellFormedMessagesInOrder) {
         {"a header cut short", Read::Header, {"\x00\x00\x01"s}, false},
         {"a failure with its text",
          Read::Reply,
-         {encode(Reply{false, true, true, 98, 3, "in use"})},
+         {encode(Reply{tessel::hosts::Failure::CannotListen, 98, 3, "in use"})},
          true},
-        {"an unknown status", Read::Reply, {"\x03"s + std::string(11, '\0')}, false},
+        {"the last outcome", Read::Reply, {"\x09"s + std::string(10, '\0')}, true},
+        {"an unknown outcome", Read::Reply, {"\x0a"s + std::string(10, '\0')}, false},
         {"a text longer than its bound",
          Read::Reply,
-         {"\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\x10\x01"s + std::string(4097, 'a')},
+         {"\x02\x00\x00\x00\x00\x00\x00\x00\x00\x10\x01"s + std::string(4097, 'a')},
          false},
     };
     for (const auto& row : rows) {

@@ -40,15 +40,10 @@ TEST(PrefsFormat, RewrittenFilesHaveFiveCrLfLines) {
     }
 }
 
-// A file with a first line but no second leaves the HOSTS path empty, not the picture's.
-TEST(Preferences, AOneLineFileLeavesTheHostsPathEmpty) {
-    tessel::fakes::FakeMessageBox box;
+// A file with a first line but no second has no HOSTS path, rather than the picture's.
+TEST(Preferences, AOneLineFileHasNoHostsPath) {
     tessel::fakes::MemoryFileSystem files;
-    tessel::fakes::FakeProcess process;
     files.files["/p"] = "pic\r\n";
-    Preferences prefs(box, files, process, nullptr);
-    std::string hosts;
-    prefs.inputHostsPath("/p", hosts);
-    EXPECT_EQ(hosts, "");
-    EXPECT_EQ(box.shown.size(), 1U);
+    const auto line = Preferences(files).read("/p", kHostsLine);
+    EXPECT_TRUE(!line.ok() && line.value.empty() && line.status.error() == kPastEndOfFile);
 }
