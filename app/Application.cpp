@@ -35,10 +35,10 @@ std::unique_ptr<platform::HelperProcess> startHelper(platform::MessageBox& box,
         // Another user's Tessel, or one in another network namespace, holds the machine's file.
         box.show(kAlreadyRunning);
     } else if (const auto& refusal = started.refusal) {
-        box.show(
-            hostsMessage({refusal->failure, refusal->text, refusal->number, 0, kSystemHostsPath}));
+        box.show(hostsMessage(
+            {refusal->failure, refusal->text, refusal->number, 0, core::kSystemHostsPath}));
     } else if (!started.link) {
-        box.show("Tessel may not open port 80 or write " + std::string(kSystemHostsPath) +
+        box.show("Tessel may not open port 80 or write " + std::string(core::kSystemHostsPath) +
                  " as this user, and tessel-helper cannot run: " + started.error +
                  ".\r\nAs root, run scripts/grant.sh " + process.programDirectory() +
                  " once, then add this user to the group tessel (usermod -aG tessel " +

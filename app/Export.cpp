@@ -20,7 +20,7 @@ std::string programDirectory() {
     char self[PATH_MAX];
     const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
     const std::string path(self, static_cast<std::size_t>(length > 0 ? length : 0));
-    return parentDirectory(path);
+    return core::parentDirectory(path);
 }
 
 std::string now(std::time_t at) {
@@ -31,14 +31,14 @@ std::string now(std::time_t at) {
     return text;
 }
 
-bool writeOut(const text::Pieces& text) {
+bool writeOut(const core::Pieces& text) {
     text.write([](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); });
     return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
 }
 
 // The subscribed names, each once; the copies themselves are let go at once, as a list of
 // millions of names takes tens of megabytes.
-std::string subscribedNames(platform::FileSystem& files, const ProgramPaths& paths,
+std::string subscribedNames(platform::FileSystem& files, const core::ProgramPaths& paths,
                             std::vector<std::string>& from) {
     std::vector<ListCopy> copies = loadListCopies(files, paths);
     std::vector<std::string_view> names;
@@ -46,7 +46,7 @@ std::string subscribedNames(platform::FileSystem& files, const ProgramPaths& pat
         names.push_back(copy.parsed.names);
         from.push_back(copy.url + " (kept " + std::to_string(copy.parsed.count) + " names)");
     }
-    return lists::combine(names);
+    return core::combine(names);
 }
 
 int fail(const std::string& what) {
@@ -57,22 +57,22 @@ int fail(const std::string& what) {
 }  // namespace
 
 int exportList(int argc, char** argv) {
-    const auto format = argc == 3 || argc == 4 ? lists::exportFormatNamed(argv[2]) : std::nullopt;
+    const auto format = argc == 3 || argc == 4 ? core::exportFormatNamed(argv[2]) : std::nullopt;
     if (!format) {
         std::fprintf(stderr, "usage: tessel --export %s [FILE]\n",
-                     lists::exportFormatNames().c_str());
+                     core::exportFormatNames().c_str());
         return 2;
     }
     const std::string directory = programDirectory();
-    const ProgramPaths paths{directory, platform::userFilesFor(directory)};
+    const core::ProgramPaths paths{directory, platform::userFilesFor(directory)};
     platform::PosixFileSystem files;
     const auto list = files.readFile(paths.list());
     if (!list.ok()) {
         return fail(paths.list() + ": " + list.status.error());
     }
     const auto allowed = files.readFile(paths.allowed());
-    const lists::AllowList allow(allowed.ok() ? allowed.bytes : std::string());
-    lists::ExportSource source;
+    const core::AllowList allow(allowed.ok() ? allowed.bytes : std::string());
+    core::ExportSource source;
     source.from.push_back(paths.list());
     const std::string names = subscribedNames(files, paths, source.from);
     if (!allow.empty()) {
@@ -85,7 +85,7 @@ int exportList(int argc, char** argv) {
     source.serial = at;
     source.file = argc == 4 ? argv[3] : "";
     source.allow = &allow;
-    const lists::Exported exported = lists::exportList(*format, source);
+    const core::Exported exported = core::exportList(*format, source);
     if (argc == 4) {
         if (const auto status = files.writePieces(argv[3], exported.text); !status.ok()) {
             return fail(std::string(argv[3]) + ": " + status.error());

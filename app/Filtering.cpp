@@ -5,9 +5,9 @@
 
 namespace tessel::app {
 
-using hosts::Failure;
+using core::Failure;
 
-std::string hostsMessage(const hosts::Outcome& outcome) {
+std::string hostsMessage(const core::Outcome& outcome) {
     const std::string& error = outcome.error;
     switch (outcome.failure) {
         case Failure::None:
@@ -89,14 +89,14 @@ bool Filtering::startListening() {
     return false;
 }
 
-bool Filtering::tell(const hosts::Outcome& outcome) {
+bool Filtering::tell(const core::Outcome& outcome) {
     if (outcome.ok()) {
         if (outcome.skipped != 0) {
             services_.box.show(
                 std::to_string(outcome.skipped) + " line(s) of badHosts.dat were left out of " +
                 outcome.file +
                 ": a line may not hold a line break or a NUL byte, nor be longer than " +
-                std::to_string(helper::kMaxLineLength) + " bytes.");
+                std::to_string(core::kMaxLineLength) + " bytes.");
         }
         return true;
     }

@@ -12,7 +12,7 @@
 namespace tessel::app {
 
 // What the user is told of a HOSTS write or give-back that failed.
-std::string hostsMessage(const hosts::Outcome& outcome);
+std::string hostsMessage(const core::Outcome& outcome);
 
 // Filtering on and off: the HOSTS file written while the ports listen, and given back on pause,
 // on exit and at every other end of the program.
@@ -50,7 +50,7 @@ private:
     void giveBackHostsFile();
     // Tells the user what came of a write or give-back, asking what a failed write asks; false
     // when the program ends.
-    bool tell(const hosts::Outcome& outcome);
+    bool tell(const core::Outcome& outcome);
     void setPausedMenus(bool paused);
 
     const Services& services_;

@@ -13,9 +13,8 @@ constexpr const char* kDialogDirectory = "/etc/";
 
 }  // namespace
 
-FirstRun::FirstRun(const Services& services, PrefsFile& prefs, platform::FileDialog& dialog,
-                   ProgramPaths paths)
-    : services_(services), prefs_(prefs), dialog_(dialog), paths_(std::move(paths)) {}
+FirstRun::FirstRun(const Services& services, PrefsFile& prefs, core::ProgramPaths paths)
+    : services_(services), prefs_(prefs), paths_(std::move(paths)) {}
 
 // Asks where the HOSTS file is; false when the user cancels.
 bool FirstRun::chooseHostsFile(std::string& path) {
@@ -30,7 +29,7 @@ bool FirstRun::chooseHostsFile(std::string& path) {
     if (nonStandard == Answer::Cancel) {
         return false;
     }
-    path = kSystemHostsPath;
+    path = core::kSystemHostsPath;
     if (nonStandard == Answer::No) {
         return true;
     }
@@ -41,15 +40,12 @@ bool FirstRun::chooseHostsFile(std::string& path) {
     if (select == Answer::Cancel) {
         return false;
     }
-    dialog_.flags = platform::kFlagHideReadOnly;
-    dialog_.initDir = kDialogDirectory;
-    dialog_.cancelError = false;
-    (void)dialog_.showOpen();
-    // An empty name means the dialog was cancelled: fall back to the standard path, as for a
-    // file that cannot be used.
-    if (dialog_.fileName.size() >= 3 &&
-        usableHostsPath(services_.box, services_.files, dialog_.fileName, path)) {
-        path = dialog_.fileName;
+    const auto picked = services_.picker.pick({kDialogDirectory, {}, kAllFiles, false});
+    // A dialog cancelled or failing falls back to the standard path, as a file that cannot be
+    // used does.
+    if (picked.kind == platform::PickResult::Kind::Chosen && picked.value.size() >= 3 &&
+        usableHostsPath(services_.box, services_.files, picked.value, path)) {
+        path = picked.value;
     }
     return true;
 }
@@ -67,7 +63,7 @@ void FirstRun::run(bool& keepHostsFile) {
     keepHostsFile = replace == Answer::No;
     bool written = prefs_.outputKeepHostsFile(keepHostsFile, paths_.prefs(), keepHostsFile);
     written = prefs_.outputPicturePath(paths_.defaultPicture(), paths_.prefs()) && written;
-    std::string path = kSystemHostsPath;
+    std::string path = core::kSystemHostsPath;
     if (!services_.files.fileExists(path) && !chooseHostsFile(path)) {
         endProgram(services_);
         return;

@@ -3,15 +3,14 @@
 #include "app/PrefsFile.h"
 #include "app/Services.h"
 #include "core/ProgramPaths.h"
-#include "platform/FileDialog.h"
+#include "platform/FilePicker.h"
 
 namespace tessel::app {
 
 // The questions of the first start: keep or replace the HOSTS file, and where it is.
 class FirstRun final {
 public:
-    FirstRun(const Services& services, PrefsFile& prefs, platform::FileDialog& dialog,
-             ProgramPaths paths);
+    FirstRun(const Services& services, PrefsFile& prefs, core::ProgramPaths paths);
 
     // Asks, and writes every answer to prefs.dat; Cancel ends the program.
     void run(bool& keepHostsFile);
@@ -21,8 +20,7 @@ private:
 
     const Services& services_;
     PrefsFile& prefs_;
-    platform::FileDialog& dialog_;
-    ProgramPaths paths_;
+    core::ProgramPaths paths_;
 };
 
 }  // namespace tessel::app

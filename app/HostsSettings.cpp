@@ -7,20 +7,17 @@ namespace tessel::app {
 using platform::Answer;
 
 HostsSettings::HostsSettings(const Services& services, PrefsFile& prefs, Settings& settings,
-                             platform::FileDialog& dialog, std::string prefsFile)
-    : services_(services),
-      prefs_(prefs),
-      settings_(settings),
-      dialog_(dialog),
-      prefsFile_(std::move(prefsFile)) {}
+                             std::string prefsFile)
+    : services_(services), prefs_(prefs), settings_(settings), prefsFile_(std::move(prefsFile)) {}
 
 void HostsSettings::changePath() {
-    if (!chooseExistingFile(services_.box, dialog_, settings_.hostsPath, platform::Icon::None) ||
-        !usableHostsPath(services_.box, services_.files, dialog_.fileName, settings_.hostsPath)) {
+    const auto chosen = chooseExistingFile(services_.box, services_.picker, settings_.hostsPath,
+                                           platform::Icon::None);
+    if (!chosen || !usableHostsPath(services_.box, services_.files, *chosen, settings_.hostsPath)) {
         return;
     }
     // The path in use stays until the next start, so exit restores the file at the old path.
-    if (prefs_.outputHostsPath(dialog_.fileName, prefsFile_)) {
+    if (prefs_.outputHostsPath(*chosen, prefsFile_)) {
         services_.box.show(
             "Path changed. Please exit and re-open Tessel for changes to take effect.");
     }

@@ -2,7 +2,7 @@
 
 #include "app/PrefsFile.h"
 #include "app/Services.h"
-#include "platform/FileDialog.h"
+#include "platform/FilePicker.h"
 
 namespace tessel::app {
 
@@ -10,7 +10,7 @@ namespace tessel::app {
 class HostsSettings final {
 public:
     HostsSettings(const Services& services, PrefsFile& prefs, Settings& settings,
-                  platform::FileDialog& dialog, std::string prefsFile);
+                  std::string prefsFile);
 
     void changePath();
     void keepOrReplace();
@@ -19,7 +19,6 @@ private:
     const Services& services_;
     PrefsFile& prefs_;
     Settings& settings_;
-    platform::FileDialog& dialog_;
     std::string prefsFile_;
 };
 

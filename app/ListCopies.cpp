@@ -19,12 +19,13 @@ std::string listKey(const std::string& url) {
 }
 
 // The state file: the URL, the ETag, Last-Modified, the time of the last answer, the state.
-ListCopy loadListCopy(platform::FileSystem& files, const ProgramPaths& paths, std::string url) {
+ListCopy loadListCopy(platform::FileSystem& files, const core::ProgramPaths& paths,
+                      std::string url) {
     ListCopy copy{std::move(url), "Not downloaded yet", 0, {}, {}, {}};
     const std::string key = listKey(copy.url);
     const auto state = files.readFile(paths.listState(key));
     std::vector<std::string> lines;
-    text::forEachLine(state.ok() ? state.bytes : std::string(), [&lines](std::string_view line) {
+    core::forEachLine(state.ok() ? state.bytes : std::string(), [&lines](std::string_view line) {
         lines.emplace_back(line);
         return true;
     });
@@ -33,7 +34,7 @@ ListCopy loadListCopy(platform::FileSystem& files, const ProgramPaths& paths, st
     }
     const auto kept = files.readFile(paths.listCopy(key));
     if (kept.ok()) {
-        copy.parsed = lists::parseList(kept.bytes);
+        copy.parsed = core::parseList(kept.bytes);
         copy.etag = lines[1];
         copy.lastModified = lines[2];
         copy.fetched = std::atoll(lines[3].c_str());
@@ -42,10 +43,10 @@ ListCopy loadListCopy(platform::FileSystem& files, const ProgramPaths& paths, st
     return copy;
 }
 
-std::vector<ListCopy> loadListCopies(platform::FileSystem& files, const ProgramPaths& paths) {
+std::vector<ListCopy> loadListCopies(platform::FileSystem& files, const core::ProgramPaths& paths) {
     const auto urls = files.readFile(paths.lists());
     std::vector<ListCopy> copies;
-    for (auto& url : lists::parseUrls(urls.ok() ? urls.bytes : std::string())) {
+    for (auto& url : core::parseUrls(urls.ok() ? urls.bytes : std::string())) {
         copies.push_back(loadListCopy(files, paths, std::move(url)));
     }
     return copies;

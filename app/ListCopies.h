@@ -18,14 +18,15 @@ struct ListCopy final {
     std::int64_t fetched = 0;  // when the server last answered, seconds since the epoch
     std::string etag;
     std::string lastModified;
-    lists::ParsedList parsed;
+    core::ParsedList parsed;
 };
 
 // The name of a list's files: the same for a URL in every run.
 std::string listKey(const std::string& url);
 // The kept copy and state of one list; a list never downloaded has none.
-ListCopy loadListCopy(platform::FileSystem& files, const ProgramPaths& paths, std::string url);
+ListCopy loadListCopy(platform::FileSystem& files, const core::ProgramPaths& paths,
+                      std::string url);
 // Every subscribed list's copy, in the order lists.dat names them.
-std::vector<ListCopy> loadListCopies(platform::FileSystem& files, const ProgramPaths& paths);
+std::vector<ListCopy> loadListCopies(platform::FileSystem& files, const core::ProgramPaths& paths);
 
 }  // namespace tessel::app

@@ -12,7 +12,7 @@ namespace {
 // Past this many names the user hears what they cost before they are written.
 constexpr std::size_t kCostlyNames = 200'000;
 
-std::size_t namesOf(const lists::Merged& merged) {
+std::size_t namesOf(const core::Merged& merged) {
     return static_cast<std::size_t>(std::count(merged.list.begin(), merged.list.end(), '\n')) +
            merged.count;
 }
@@ -21,14 +21,13 @@ std::size_t namesOf(const lists::Merged& merged) {
 // the file the way the resolver does, line by line. Measured on the text in memory rather than
 // with getaddrinfo: a name not in the file goes on to the network, whose time has nothing to do
 // with the file, and the cost must be known before the file is written.
-double lookupCost(const lists::Merged& merged) {
-    const std::string text = hosts::replaceModeText(merged.list, {}, merged.names);
+double lookupCost(const core::Merged& merged) {
+    const std::string text = core::replaceModeText(merged.list, {}, merged.names);
     double best = 0;
     for (int run = 0; run < 3; ++run) {
         const auto start = std::chrono::steady_clock::now();
         // Kept, so the lookup is not optimised away.
-        [[maybe_unused]] volatile bool found =
-            lists::resolverFinds(text, "name-not-listed.invalid");
+        [[maybe_unused]] volatile bool found = core::resolverFinds(text, "name-not-listed.invalid");
         const std::chrono::duration<double, std::milli> took =
             std::chrono::steady_clock::now() - start;
         best = run == 0 || took.count() < best ? took.count() : best;
@@ -36,7 +35,7 @@ double lookupCost(const lists::Merged& merged) {
     return best;
 }
 
-std::string costText(const lists::Merged& merged) {
+std::string costText(const core::Merged& merged) {
     char text[200];
     std::snprintf(text, sizeof text,
                   "%zu names. A lookup of a name that is not among them reads them all: "
@@ -47,7 +46,7 @@ std::string costText(const lists::Merged& merged) {
 
 }  // namespace
 
-Lists::Lists(const Services& services, ui::MainWindow& window, const ProgramPaths& paths,
+Lists::Lists(const Services& services, ui::MainWindow& window, const core::ProgramPaths& paths,
              Filtering& filtering, hosts::HostsFile& hosts)
     : services_(services),
       window_(window),
@@ -121,7 +120,7 @@ void Lists::showStates() {
 bool Lists::costAccepted(const std::vector<std::string>& urls, const std::string& allowed) {
     const auto list = services_.files.readFile(paths_.list());
     const auto merged = subscriptions_.merge(list.ok() ? list.bytes : std::string(), urls,
-                                             lists::AllowList(allowed));
+                                             core::AllowList(allowed));
     if (namesOf(merged) <= kCostlyNames) {
         return true;
     }

@@ -18,7 +18,7 @@ namespace tessel::app {
 class Lists final : public QObject {
     Q_OBJECT
 public:
-    Lists(const Services& services, ui::MainWindow& window, const ProgramPaths& paths,
+    Lists(const Services& services, ui::MainWindow& window, const core::ProgramPaths& paths,
           Filtering& filtering, hosts::HostsFile& hosts);
     ~Lists() override;
     Q_DISABLE_COPY_MOVE(Lists)
@@ -40,7 +40,7 @@ private:
 
     const Services& services_;
     ui::MainWindow& window_;
-    const ProgramPaths& paths_;
+    const core::ProgramPaths& paths_;
     Filtering& filtering_;
     Subscriptions subscriptions_;
     QPointer<ui::ListsWindow> editor_;

@@ -18,14 +18,13 @@ MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
       viaHelper_(helper == nullptr ? nullptr
                                    : std::make_unique<hosts::HelperHostsFile>(*helper, hosts_)),
       responder_(services.listener, services.files, ports, [this] { counter_.onBlocked(); }),
-      hostsDialog_(services.picker),
       counter_(services_, *window_),
       filtering_(services_, window_->items(), settings_,
                  viaHelper_ ? static_cast<hosts::HostsWriter&>(*viaHelper_) : hosts_, responder_,
                  counter_, [this] { return prefs_.recreatePrefsFile(paths_.prefs()); }),
-      firstRun_(services_, prefs_, hostsDialog_, paths_),
+      firstRun_(services_, prefs_, paths_),
       pictures_(services_, window_->items(), prefs_, responder_, settings_, paths_),
-      hostsSettings_(services_, prefs_, settings_, hostsDialog_, paths_.prefs()),
+      hostsSettings_(services_, prefs_, settings_, paths_.prefs()),
       serverList_(services_, *window_, paths_.list(), filtering_),
       lists_(services_, *window_, paths_, filtering_, hosts_) {
     services_.tray.onOpen = [this] { open(); };

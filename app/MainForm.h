@@ -18,7 +18,6 @@
 #include "core/ProgramPaths.h"
 #include "hosts/HelperHostsFile.h"
 #include "hosts/HostsFile.h"
-#include "platform/FileDialog.h"
 #include "platform/HelperLink.h"
 #include "responder/Responder.h"
 #include "ui/AboutBox.h"
@@ -61,8 +60,6 @@ public:
     ui::ListsWindow* listsWindow() const { return lists_.editor(); }
     Subscriptions& subscriptions() { return lists_.subscriptions(); }
     ui::AboutBox* about() const { return about_; }
-    platform::FileDialog& hostsDialog() { return hostsDialog_; }
-    platform::FileDialog& pictureDialog() { return pictures_.dialog(); }
 
 private:
     void connectMenus();
@@ -73,13 +70,12 @@ private:
 
     Services services_;
     std::unique_ptr<ui::MainWindow> window_;
-    ProgramPaths paths_;
+    core::ProgramPaths paths_;
     Settings settings_;
     PrefsFile prefs_;
     hosts::HostsFile hosts_;
     std::unique_ptr<hosts::HelperHostsFile> viaHelper_;
     responder::Responder responder_;
-    platform::FileDialog hostsDialog_;
     Counter counter_;
     Filtering filtering_;
     FirstRun firstRun_;

@@ -23,7 +23,7 @@ bool usableHostsPath(platform::MessageBox& box, platform::FileSystem& files,
         return false;
     }
     const auto current = files.readFile(path);
-    if (!current.ok() || hosts::isHostsText(current.bytes)) {
+    if (!current.ok() || core::isHostsText(current.bytes)) {
         return true;
     }
     box.show("\"" + path +
@@ -35,16 +35,18 @@ bool usableHostsPath(platform::MessageBox& box, platform::FileSystem& files,
     return false;
 }
 
-bool chooseExistingFile(platform::MessageBox& box, platform::FileDialog& dialog,
-                        const std::string& initDir, platform::Icon errorIcon) {
-    dialog.flags = platform::kFlagFileMustExist | platform::kFlagHideReadOnly;
-    dialog.initDir = initDir;
-    dialog.cancelError = true;
-    const auto error = dialog.showOpen();
-    if (error && error->number != platform::kCancelErrorNumber) {
-        box.show("Error: " + error->description, Buttons::Ok, errorIcon);
+std::optional<std::string> chooseExistingFile(platform::MessageBox& box,
+                                              platform::FilePicker& picker,
+                                              const std::string& current,
+                                              platform::Icon errorIcon) {
+    const auto picked = picker.pick({current, {}, kAllFiles, true});
+    if (picked.kind == platform::PickResult::Kind::Failed) {
+        box.show("Error: " + picked.value, Buttons::Ok, errorIcon);
     }
-    return !error;
+    if (picked.kind != platform::PickResult::Kind::Chosen) {
+        return std::nullopt;
+    }
+    return picked.value;
 }
 
 }  // namespace tessel::app

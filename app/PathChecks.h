@@ -1,8 +1,9 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
-#include "platform/FileDialog.h"
+#include "platform/FilePicker.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 
@@ -17,9 +18,13 @@ bool storablePath(platform::MessageBox& box, const std::string& path);
 bool usableHostsPath(platform::MessageBox& box, platform::FileSystem& files,
                      const std::string& path, const std::string& inUse);
 
-// Shows an open dialog for a file that must exist; false when the user cancelled (silently) or
-// the dialog failed (reported with the given icon).
-bool chooseExistingFile(platform::MessageBox& box, platform::FileDialog& dialog,
-                        const std::string& initDir, platform::Icon errorIcon);
+// What every open dialog of the program lists.
+inline const std::string kAllFiles = "All Files (*.*)|*.*";
+
+// An existing file picked in an open dialog that starts where `current` is; nothing when the user
+// cancelled (silently) or the dialog failed (said, with the given icon).
+std::optional<std::string> chooseExistingFile(platform::MessageBox& box,
+                                              platform::FilePicker& picker,
+                                              const std::string& current, platform::Icon errorIcon);
 
 }  // namespace tessel::app

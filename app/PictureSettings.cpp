@@ -7,18 +7,17 @@ namespace tessel::app {
 
 PictureSettings::PictureSettings(const Services& services, const ui::MenuItems& items,
                                  PrefsFile& prefs, responder::Responder& responder,
-                                 Settings& settings, ProgramPaths paths)
+                                 Settings& settings, core::ProgramPaths paths)
     : services_(services),
       items_(items),
       prefs_(prefs),
       responder_(responder),
       settings_(settings),
-      paths_(std::move(paths)),
-      dialog_(services.picker) {}
+      paths_(std::move(paths)) {}
 
 void PictureSettings::load() {
     use(prefs_.inputPicturePath(paths_.prefs()));
-    mark(ui::markedPreset(settings_.picturePath, paths_.directory));
+    mark(core::markedPreset(settings_.picturePath, paths_.directory));
 }
 
 void PictureSettings::use(std::string path) {
@@ -33,20 +32,20 @@ void PictureSettings::mark(int row) {
 }
 
 void PictureSettings::choosePreset(int row) {
-    use(paths_.directory + ui::kPicturePresets.at(static_cast<std::size_t>(row)).written);
+    use(paths_.directory + core::kPicturePresets.at(static_cast<std::size_t>(row)).written);
     prefs_.outputPicturePath(settings_.picturePath, paths_.prefs());
     mark(row);
 }
 
 void PictureSettings::choosePicture() {
-    if (!chooseExistingFile(services_.box, dialog_, settings_.picturePath,
-                            platform::Icon::Exclamation) ||
-        !storablePath(services_.box, dialog_.fileName)) {
+    const auto chosen = chooseExistingFile(services_.box, services_.picker, settings_.picturePath,
+                                           platform::Icon::Exclamation);
+    if (!chosen || !storablePath(services_.box, *chosen)) {
         return;
     }
-    use(dialog_.fileName);
+    use(*chosen);
     const bool written = prefs_.outputPicturePath(settings_.picturePath, paths_.prefs());
-    mark(ui::markedPreset(settings_.picturePath, paths_.directory));
+    mark(core::markedPreset(settings_.picturePath, paths_.directory));
     if (written) {
         services_.box.show("Picture set.");
     }

@@ -3,7 +3,7 @@
 #include "app/PrefsFile.h"
 #include "app/Services.h"
 #include "core/ProgramPaths.h"
-#include "platform/FileDialog.h"
+#include "platform/FilePicker.h"
 #include "responder/Responder.h"
 #include "ui/MainWindow.h"
 
@@ -13,9 +13,7 @@ namespace tessel::app {
 class PictureSettings final {
 public:
     PictureSettings(const Services& services, const ui::MenuItems& items, PrefsFile& prefs,
-                    responder::Responder& responder, Settings& settings, ProgramPaths paths);
-
-    platform::FileDialog& dialog() { return dialog_; }
+                    responder::Responder& responder, Settings& settings, core::ProgramPaths paths);
 
     // Takes the picture prefs.dat names for the reply and marks its preset, if it is one.
     void load();
@@ -31,8 +29,7 @@ private:
     PrefsFile& prefs_;
     responder::Responder& responder_;
     Settings& settings_;
-    ProgramPaths paths_;
-    platform::FileDialog dialog_;
+    core::ProgramPaths paths_;
 };
 
 }  // namespace tessel::app

@@ -34,30 +34,30 @@ void PrefsFile::continueWithErrors() {
 }
 
 bool PrefsFile::keepHostsFileNotSet(const std::string& prefsFile) {
-    const auto line5 = file_.read(prefsFile, prefs::kKeepLine);
+    const auto line5 = file_.read(prefsFile, core::kKeepLine);
     if (!line5.ok()) {
         offerRecreate(prefsFile, corruptedPrompt(line5.status.error()));
         return true;
     }
-    return prefs::parseKeep(line5.value) == prefs::KeepSetting::NotSet;
+    return core::parseKeep(line5.value) == core::KeepSetting::NotSet;
 }
 
 void PrefsFile::inputKeepHostsFile(const std::string& prefsFile, bool& keepHostsFile) {
-    const auto line5 = file_.read(prefsFile, prefs::kKeepLine);
+    const auto line5 = file_.read(prefsFile, core::kKeepLine);
     if (!line5.ok()) {
         if (!offerRecreate(prefsFile, corruptedPrompt(line5.status.error()))) {
             continueWithErrors();
         }
         return;
     }
-    switch (prefs::parseKeep(line5.value)) {
-        case prefs::KeepSetting::Keep:
+    switch (core::parseKeep(line5.value)) {
+        case core::KeepSetting::Keep:
             keepHostsFile = true;
             return;
-        case prefs::KeepSetting::Replace:
+        case core::KeepSetting::Replace:
             keepHostsFile = false;
             return;
-        case prefs::KeepSetting::NotSet:
+        case core::KeepSetting::NotSet:
             break;
     }
     if (!offerRecreate(prefsFile,
@@ -68,7 +68,7 @@ void PrefsFile::inputKeepHostsFile(const std::string& prefsFile, bool& keepHosts
 }
 
 std::string PrefsFile::inputPicturePath(const std::string& prefsFile) {
-    const auto line1 = file_.read(prefsFile, prefs::kPictureLine);
+    const auto line1 = file_.read(prefsFile, core::kPictureLine);
     if (!line1.ok()) {
         services_.box.show(kOpenError + line1.status.error());
     }
@@ -77,7 +77,7 @@ std::string PrefsFile::inputPicturePath(const std::string& prefsFile) {
 
 void PrefsFile::inputHostsPath(const std::string& prefsFile, std::string& hostsPath) {
     // A file with a first line but no second leaves the path empty rather than the picture's.
-    const auto line2 = file_.read(prefsFile, prefs::kHostsLine);
+    const auto line2 = file_.read(prefsFile, core::kHostsLine);
     if (!line2.ok()) {
         services_.box.show(kOpenError + line2.status.error());
         return;
@@ -94,16 +94,16 @@ bool PrefsFile::rewrite(const std::string& prefsFile, int line, const std::strin
 }
 
 bool PrefsFile::outputPicturePath(const std::string& picturePath, const std::string& prefsFile) {
-    return rewrite(prefsFile, prefs::kPictureLine, picturePath);
+    return rewrite(prefsFile, core::kPictureLine, picturePath);
 }
 
 bool PrefsFile::outputHostsPath(const std::string& hostsPath, const std::string& prefsFile) {
-    return rewrite(prefsFile, prefs::kHostsLine, hostsPath);
+    return rewrite(prefsFile, core::kHostsLine, hostsPath);
 }
 
 bool PrefsFile::outputKeepHostsFile(bool keep, const std::string& prefsFile, bool& keepHostsFile) {
     keepHostsFile = keep;
-    return rewrite(prefsFile, prefs::kKeepLine, prefs::keepLine(keep));
+    return rewrite(prefsFile, core::kKeepLine, core::keepLine(keep));
 }
 
 bool PrefsFile::recreatePrefsFile(const std::string& prefsFile) {

@@ -27,7 +27,7 @@ void ServerList::open() {
         return;
     }
     editor_ = new ui::ServersWindow(window_.windowIcon());
-    editor_->setListText(hosts::loadForEditing(list.bytes));
+    editor_->setListText(core::loadForEditing(list.bytes));
     connect(editor_, &ui::ServersWindow::okClicked, this, &ServerList::ok);
     connect(editor_, &ui::ServersWindow::unloaded, this, [this] {
         editor_ = nullptr;
@@ -38,12 +38,12 @@ void ServerList::open() {
 
 void ServerList::ok() {
     const std::string typed = editor_->listText();
-    const std::string cleaned = hosts::collapseLineBreaks(typed);
+    const std::string cleaned = core::collapseLineBreaks(typed);
     // Refilling a box of a million lines takes a moment; skip it when nothing was collapsed.
     if (cleaned != typed) {
         editor_->setListText(cleaned);
     }
-    const auto status = services_.files.writeFile(listPath_, hosts::savedList(cleaned));
+    const auto status = services_.files.writeFile(listPath_, core::savedList(cleaned));
     if (!status.ok()) {
         // The HOSTS file and the window stay as they were; the user may try again.
         services_.box.show("Error saving badHosts.dat: " + status.error());

@@ -29,14 +29,14 @@ std::string withThousands(std::size_t number) {
     return text;
 }
 
-std::string refusalText(lists::Refusal refusal) {
+std::string refusalText(core::Refusal refusal) {
     std::string text = "Refused: ";
-    if (refusal == lists::Refusal::TooBig) {
+    if (refusal == core::Refusal::TooBig) {
         return text.append("larger than ")
-            .append(std::to_string(lists::kMostBytes >> 20))
+            .append(std::to_string(core::kMostBytes >> 20))
             .append(" MB");
     }
-    return text.append("more than ").append(withThousands(lists::kMostNames)).append(" names");
+    return text.append("more than ").append(withThousands(core::kMostNames)).append(" names");
 }
 
 std::string header(QNetworkReply* reply, const char* name) {
@@ -45,7 +45,7 @@ std::string header(QNetworkReply* reply, const char* name) {
 
 }  // namespace
 
-Subscriptions::Subscriptions(const Services& services, const ProgramPaths& paths,
+Subscriptions::Subscriptions(const Services& services, const core::ProgramPaths& paths,
                              std::function<void()> rewrite)
     : services_(services), paths_(paths), rewrite_(std::move(rewrite)) {
     hourly_.setInterval(kHourMs);
@@ -62,7 +62,7 @@ Subscriptions::~Subscriptions() {
 void Subscriptions::load() {
     const auto allowed = services_.files.readFile(paths_.allowed());
     allowedText_ = allowed.ok() ? allowed.bytes : std::string();
-    allow_ = lists::AllowList(allowedText_);
+    allow_ = core::AllowList(allowedText_);
     entries_ = loadListCopies(services_.files, paths_);
     combined_ = combine(urls());
 }
@@ -120,7 +120,7 @@ void Subscriptions::download(Entry& entry) {
 }
 
 void Subscriptions::onProgress(QNetworkReply* reply, qint64 received, qint64 total) {
-    if (received > static_cast<qint64>(lists::kMostBytes)) {
+    if (received > static_cast<qint64>(core::kMostBytes)) {
         reply->setProperty("refused", true);
         reply->abort();
         return;
@@ -152,7 +152,7 @@ void Subscriptions::finished(QNetworkReply* reply) {
 // A failed, cut or refused download keeps the copy there is, and says why.
 void Subscriptions::take(Entry& entry, QNetworkReply* reply) {
     if (reply->property("refused").toBool()) {
-        entry.state = refusalText(lists::Refusal::TooBig);
+        entry.state = refusalText(core::Refusal::TooBig);
         return;
     }
     if (reply->error() != QNetworkReply::NoError) {
@@ -172,8 +172,8 @@ void Subscriptions::take(Entry& entry, QNetworkReply* reply) {
         entry.state = "Failed: the download was cut short";
         return;
     }
-    auto parsed = lists::parseList(std::string_view(body.constData(), body.size()));
-    if (parsed.refusal != lists::Refusal::None) {
+    auto parsed = core::parseList(std::string_view(body.constData(), body.size()));
+    if (parsed.refusal != core::Refusal::None) {
         entry.state = refusalText(parsed.refusal);
         return;
     }
@@ -206,7 +206,7 @@ std::vector<std::string> Subscriptions::urls() const {
 
 platform::Status Subscriptions::apply(const std::vector<std::string>& urls,
                                       const std::string& allowed) {
-    auto status = services_.files.writeFile(paths_.lists(), lists::formatUrls(urls));
+    auto status = services_.files.writeFile(paths_.lists(), core::formatUrls(urls));
     if (status.ok()) {
         status = services_.files.writeFile(paths_.allowed(), allowed);
     }
@@ -222,7 +222,7 @@ platform::Status Subscriptions::apply(const std::vector<std::string>& urls,
     entries_ = std::move(kept);
     combined_ = combine(urls);
     allowedText_ = allowed;
-    allow_ = lists::AllowList(allowedText_);
+    allow_ = core::AllowList(allowedText_);
     emit changed();
     return status;
 }
@@ -236,21 +236,21 @@ std::string Subscriptions::combine(const std::vector<std::string>& urls) const {
             }
         }
     }
-    return lists::combine(names);
+    return core::combine(names);
 }
 
-lists::Merged Subscriptions::merge(std::string badHosts) const {
+core::Merged Subscriptions::merge(std::string badHosts) const {
     // Nothing subscribed and nothing allowed: the server list goes on as it is, neither copied
     // nor looked through, however long it is.
     if (combined_.empty() && allow_.empty()) {
         return {std::move(badHosts), {}, 0};
     }
-    return lists::merge(badHosts, combined_, allow_);
+    return core::merge(badHosts, combined_, allow_);
 }
 
-lists::Merged Subscriptions::merge(std::string_view badHosts, const std::vector<std::string>& urls,
-                                   const lists::AllowList& allow) const {
-    return lists::merge(badHosts, combine(urls), allow);
+core::Merged Subscriptions::merge(std::string_view badHosts, const std::vector<std::string>& urls,
+                                  const core::AllowList& allow) const {
+    return core::merge(badHosts, combine(urls), allow);
 }
 
 }  // namespace tessel::app

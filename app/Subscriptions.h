@@ -28,7 +28,7 @@ public:
     using Entry = ListCopy;
 
     // `rewrite` writes the HOSTS file anew unless filtering is paused.
-    Subscriptions(const Services& services, const ProgramPaths& paths,
+    Subscriptions(const Services& services, const core::ProgramPaths& paths,
                   std::function<void()> rewrite);
     ~Subscriptions() override;
     Q_DISABLE_COPY_MOVE(Subscriptions)
@@ -43,9 +43,9 @@ public:
     platform::Status apply(const std::vector<std::string>& urls, const std::string& allowed);
 
     // What the HOSTS file gets beside badHosts.dat with these lists and this allow list.
-    lists::Merged merge(std::string badHosts) const;
-    lists::Merged merge(std::string_view badHosts, const std::vector<std::string>& urls,
-                        const lists::AllowList& allow) const;
+    core::Merged merge(std::string badHosts) const;
+    core::Merged merge(std::string_view badHosts, const std::vector<std::string>& urls,
+                       const core::AllowList& allow) const;
 
     const std::vector<Entry>& entries() const { return entries_; }
     const std::string& allowedText() const { return allowedText_; }
@@ -66,11 +66,11 @@ private:
     std::string combine(const std::vector<std::string>& urls) const;
 
     const Services& services_;
-    const ProgramPaths& paths_;
+    const core::ProgramPaths& paths_;
     std::function<void()> rewrite_;
     std::vector<Entry> entries_;
     std::string allowedText_;
-    lists::AllowList allow_;
+    core::AllowList allow_;
     std::string combined_;  // every list's names, each once
     std::unique_ptr<QNetworkAccessManager> network_;
     std::map<QNetworkReply*, std::string> replies_;  // the downloads running, and their URLs

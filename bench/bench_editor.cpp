@@ -67,7 +67,7 @@ std::string makeList() {
 
 std::string makeHosts(const std::string& list) {
     return "127.0.0.1\tlocalhost\r\n::1\tlocalhost ip6-localhost\r\n192.168.1.20\tnas\r\n" +
-           tessel::hosts::keepModeBlock(list);
+           tessel::core::keepModeBlock(list);
 }
 
 void settle() {
@@ -109,7 +109,7 @@ Opening open(PosixFileSystem& files, const Paths& paths, tessel::ui::ServersWind
     Opening opening;
     auto start = Clock::now();
     const auto list = files.readFile(paths.list);
-    const std::string text = tessel::hosts::loadForEditing(list.bytes);
+    const std::string text = tessel::core::loadForEditing(list.bytes);
     opening.load = since(start);
     start = Clock::now();
     window.setListText(text);
@@ -131,22 +131,22 @@ struct Saving final {
 // What giveBackHostsFile and makeHostsFile do in keep mode.
 void rewriteHosts(PosixFileSystem& files, const Paths& paths) {
     const auto current = files.readFile(paths.hosts);
-    if (const auto restored = tessel::hosts::restoreKeepMode(current.bytes)) {
+    if (const auto restored = tessel::core::restoreKeepMode(current.bytes)) {
         (void)check(files.writeFile(paths.hosts, *restored), "HOSTS restore");
     }
     const auto list = files.readFile(paths.list);
     auto hosts = files.readFile(paths.hosts);
-    hosts.bytes.append(tessel::hosts::keepModeBlock(list.bytes));
+    hosts.bytes.append(tessel::core::keepModeBlock(list.bytes));
     (void)check(files.writeFile(paths.hosts, hosts.bytes), "HOSTS write");
 }
 
 Saving ok(PosixFileSystem& files, const Paths& paths, const tessel::ui::ServersWindow& window) {
     Saving saving;
     auto start = Clock::now();
-    const std::string cleaned = tessel::hosts::collapseLineBreaks(window.listText());
+    const std::string cleaned = tessel::core::collapseLineBreaks(window.listText());
     saving.text = since(start);
     start = Clock::now();
-    (void)check(files.writeFile(paths.list, tessel::hosts::savedList(cleaned)), "list write");
+    (void)check(files.writeFile(paths.list, tessel::core::savedList(cleaned)), "list write");
     saving.save = since(start);
     start = Clock::now();
     rewriteHosts(files, paths);
@@ -181,7 +181,7 @@ void run(PosixFileSystem& files, const Paths& paths) {
     const Saving saving = ok(files, paths, *window);
     // serversOk puts the cleaned text back into the box before saving; this is what that costs.
     const auto start = Clock::now();
-    window->setListText(tessel::hosts::collapseLineBreaks(window->listText()));
+    window->setListText(tessel::core::collapseLineBreaks(window->listText()));
     settle();
     const double refill = since(start);
     delete window;

@@ -70,7 +70,7 @@ void prepare(const std::string& dir, int names) {
     namespace fs = std::filesystem;
     fs::copy(TESSEL_BENCH_PROGRAM, dir, fs::copy_options::recursive);
     const std::string data = dir + "/data";
-    const tessel::ProgramPaths paths{dir};
+    const tessel::core::ProgramPaths paths{dir};
     const std::string url = "file:///bench/list.txt";
     const std::string key = tessel::app::listKey(url);
     std::string list;

@@ -87,10 +87,10 @@ bool benchMerge(const std::string& dir) {
     std::string names;
     const std::string text = makeNames("\n");
     const double parse =
-        seconds([&] { names = tessel::lists::combine({tessel::lists::parseList(text).names}); });
-    const tessel::lists::AllowList allow("*.allowed.example\r\n");
+        seconds([&] { names = tessel::core::combine({tessel::core::parseList(text).names}); });
+    const tessel::core::AllowList allow("*.allowed.example\r\n");
     merged.hosts.setNamesProvider(
-        [&](std::string_view list) { return tessel::lists::merge(list, names, allow); });
+        [&](std::string_view list) { return tessel::core::merge(list, names, allow); });
     double base = 1e9;
     double subject = 1e9;
     for (int i = 0; i < kRepetitions; ++i) {
@@ -145,8 +145,8 @@ double getentMs(const std::string& path) {
 
 bool benchLookup(const std::string& dir) {
     const std::string names = makeNames("\n");
-    put(dir + "/one-per-line", tessel::hosts::replaceModeText(names));
-    put(dir + "/several", tessel::hosts::replaceModeText({}, {}, names));
+    put(dir + "/one-per-line", tessel::core::replaceModeText(names));
+    put(dir + "/several", tessel::core::replaceModeText({}, {}, names));
     double one = 1e9;
     double several = 1e9;
     for (int i = 0; i < 3; ++i) {
@@ -160,7 +160,7 @@ bool benchLookup(const std::string& dir) {
     std::printf(
         "getent miss, %d names: %d to a line %.1f ms, one to a line %.1f ms; ratio %.2fx "
         "(goal <= %.2fx)\n",
-        kNames, static_cast<int>(tessel::hosts::kNamesPerLine), several, one, several / one,
+        kNames, static_cast<int>(tessel::core::kNamesPerLine), several, one, several / one,
         kLookupGoal);
     return several / one <= kLookupGoal;
 }

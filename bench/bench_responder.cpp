@@ -79,7 +79,7 @@ std::string makeProgram(const fs::path& program) {
     spill(program / "data" / "prefs.dat",
           picture.string() + "\r\n/etc/hosts\r\n80\r\n80\r\nkeepHostsFile: True\r\n");
     spill(program / "data" / "badHosts.dat", "ads.bench.example\r\n");
-    return tessel::responder::buildPictureReply(picture.string(), slurp(picture));
+    return tessel::core::buildPictureReply(picture.string(), slurp(picture));
 }
 
 // With two processors or more, the servers run on the last and the load client on the first.
@@ -313,8 +313,8 @@ void comparePictureWithRedirect(const fs::path& program) {
     const fs::path black = program / "data" / "black.gif";
     const fs::path missing = program / "data" / "no-such-picture.gif";
     const std::array<std::pair<fs::path, std::string>, 2> kinds{{
-        {black, tessel::responder::buildPictureReply(black.string(), slurp(black))},
-        {missing, tessel::responder::buildReply(missing.string())},
+        {black, tessel::core::buildPictureReply(black.string(), slurp(black))},
+        {missing, tessel::core::buildReply(missing.string())},
     }};
     constexpr int kRounds = 7;
     std::array<std::vector<double>, kBusiest + 1> ratios;  // picture rate over redirect rate

@@ -82,7 +82,7 @@ int main(int argc, char** argv) {
 
     const Lateness idle = measure(2000ms, [] { return true; });
 
-    const std::string reply = responder::buildReply("/opt/tessel/data/Tessel.gif");
+    const std::string reply = core::buildReply("/opt/tessel/data/Tessel.gif");
     std::atomic<bool> done{false};
     bench::LoadResult load;
     std::thread client([&] {

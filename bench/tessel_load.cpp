@@ -52,7 +52,7 @@ using tessel::platform::EpollListener;
 using Clock = std::chrono::steady_clock;
 
 constexpr int kSkipped = 77;
-const std::string kReply = tessel::responder::buildReply("/opt/tessel/data/gray.gif");
+const std::string kReply = tessel::core::buildReply("/opt/tessel/data/gray.gif");
 
 // One step's report from the peers' side: a label and named numbers.
 struct Message final {

@@ -8,7 +8,7 @@
 
 #include "core/Lines.h"
 
-namespace tessel::lists {
+namespace tessel::core {
 namespace {
 
 constexpr std::string_view kSpace = " \t";
@@ -179,7 +179,7 @@ bool isName(std::string_view name) {
 
 std::vector<std::string> parseUrls(std::string_view listsFile) {
     std::vector<std::string> urls;
-    text::forEachLine(listsFile, [&urls](std::string_view line) {
+    forEachLine(listsFile, [&urls](std::string_view line) {
         line = trimmed(line);
         line = line.substr(0, line.find_first_of(kSpace));
         const std::string scheme = lowered(line.substr(0, line.find("://") + 3));
@@ -194,7 +194,7 @@ std::vector<std::string> parseUrls(std::string_view listsFile) {
 std::string formatUrls(const std::vector<std::string>& urls) {
     std::string text;
     for (const auto& url : urls) {
-        text.append(url).append(text::kCrLf);
+        text.append(url).append(kCrLf);
     }
     return text;
 }
@@ -207,7 +207,7 @@ ParsedList parseList(std::string_view bytes) {
     }
     parsed.names.reserve(bytes.size() + 1);  // a list's names never take more room than its text
     ListReader reader(parsed);
-    text::forEachLine(bytes, [&reader](std::string_view line) { return reader.read(line); });
+    forEachLine(bytes, [&reader](std::string_view line) { return reader.read(line); });
     if (parsed.count > kMostNames) {
         parsed = {{}, 0, parsed.badLines, Refusal::TooManyNames};
     }
@@ -216,7 +216,7 @@ ParsedList parseList(std::string_view bytes) {
 }
 
 AllowList::AllowList(std::string_view allowedFile) {
-    text::forEachLine(allowedFile, [this](std::string_view line) {
+    forEachLine(allowedFile, [this](std::string_view line) {
         const std::string entry = lowered(trimmed(line));
         if (entry.starts_with("*.")) {
             domains_.insert(entry.substr(2));
@@ -252,7 +252,7 @@ std::string combine(const std::vector<std::string_view>& names) {
     std::string combined;
     combined.reserve(bytes);
     for (const std::string_view list : names) {
-        text::forEachLine(list, [&](std::string_view name) {
+        forEachLine(list, [&](std::string_view name) {
             if (!name.empty() && seen.insert(name)) {
                 combined.append(name).push_back('\n');
             }
@@ -267,19 +267,19 @@ Merged merge(std::string_view badHosts, std::string_view subscribed, const Allow
     const std::string badKeys = lowered(badHosts);
     NameSet listed(static_cast<std::size_t>(std::count(badHosts.begin(), badHosts.end(), '\n')));
     Merged merged;
-    text::forEachLine(badKeys, [&](std::string_view key) {
+    forEachLine(badKeys, [&](std::string_view key) {
         if (key.empty()) {
             return true;
         }
         listed.insert(key);
         if (allow.empty() || !allow.allows(key)) {
             const std::size_t at = static_cast<std::size_t>(key.data() - badKeys.data());
-            merged.list.append(badHosts.substr(at, key.size())).append(text::kCrLf);
+            merged.list.append(badHosts.substr(at, key.size())).append(kCrLf);
         }
         return true;
     });
     merged.names.reserve(subscribed.size());
-    text::forEachLine(subscribed, [&](std::string_view name) {
+    forEachLine(subscribed, [&](std::string_view name) {
         if (!listed.contains(name) && (allow.empty() || !allow.allows(name))) {
             merged.names.append(name).push_back('\n');
             ++merged.count;
@@ -291,7 +291,7 @@ Merged merge(std::string_view badHosts, std::string_view subscribed, const Allow
 
 bool resolverFinds(std::string_view hostsText, std::string_view name) {
     bool found = false;
-    text::forEachLine(hostsText, [&](std::string_view line) {
+    forEachLine(hostsText, [&](std::string_view line) {
         line = line.substr(0, line.find('#'));
         std::size_t pos = line.find_first_of(kSpace);  // past the address
         while (pos != std::string_view::npos && !found) {
@@ -308,4 +308,4 @@ bool resolverFinds(std::string_view hostsText, std::string_view name) {
     return found;
 }
 
-}  // namespace tessel::lists
+}  // namespace tessel::core

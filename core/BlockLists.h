@@ -8,7 +8,7 @@
 #include <vector>
 
 // Block lists others publish, and the names the user exempts. Pure functions over bytes.
-namespace tessel::lists {
+namespace tessel::core {
 
 // A list past either limit is refused whole: it would make the HOSTS file, and with it every
 // lookup on the machine, slower than any list is worth.
@@ -80,4 +80,4 @@ Merged merge(std::string_view badHosts, std::string_view subscribed, const Allow
 // to time a lookup of a name that is not there.
 bool resolverFinds(std::string_view hostsText, std::string_view name);
 
-}  // namespace tessel::lists
+}  // namespace tessel::core

@@ -8,14 +8,14 @@
 #include "core/HostsText.h"
 #include "core/Lines.h"
 
-namespace tessel::hosts {
+namespace tessel::core {
 namespace {
 
 // Hands `emit` the entry lines of the subscribed names (LF-ended lines) piece by piece.
 template <typename Emit>
 void groupedEntries(std::string_view names, Emit& emit) {
-    NamePacker packer(emit, kEntryPrefix, text::kCrLf);
-    text::forEachLine(names, [&packer](std::string_view name) {
+    NamePacker packer(emit, kEntryPrefix, kCrLf);
+    forEachLine(names, [&packer](std::string_view name) {
         if (!name.empty()) {
             packer.add(name);
         }
@@ -74,7 +74,7 @@ std::size_t entryBytes(std::string_view list) {
     counts.empty += s[0] == '\n' || (n > 1 && s[0] == '\r' && s[1] == '\n') ? 1 : 0;
     const std::size_t lines = counts.feeds + (s[n - 1] == '\n' ? 0 : 1);
     const std::size_t content = n - counts.feeds - counts.pairs;
-    return (lines - counts.empty) * (kEntryPrefix.size() + text::kCrLf.size()) + content;
+    return (lines - counts.empty) * (kEntryPrefix.size() + kCrLf.size()) + content;
 }
 
 // One entry line per non-empty list line. A line the list already ends with CR LF goes out with
@@ -91,7 +91,7 @@ void entryLines(std::string_view list, PieceBuffer& out) {
                 out.append(list.substr(start, end + 1 - start));
             } else {
                 out.append(list.substr(start, end - start));
-                out.append(text::kCrLf);
+                out.append(kCrLf);
             }
         }
         start = end + 1;
@@ -100,8 +100,8 @@ void entryLines(std::string_view list, PieceBuffer& out) {
 
 }  // namespace
 
-text::Pieces withEntries(std::vector<std::string_view> heads, std::string_view list,
-                         std::string_view names) {
+Pieces withEntries(std::vector<std::string_view> heads, std::string_view list,
+                   std::string_view names) {
     std::size_t size = 0;
     for (const std::string_view head : heads) {
         size += head.size();
@@ -109,7 +109,7 @@ text::Pieces withEntries(std::vector<std::string_view> heads, std::string_view l
     size += entryBytes(list);
     auto count = [&size](std::string_view piece) { size += piece.size(); };
     groupedEntries(names, count);
-    return {size, [heads = std::move(heads), list, names, size](const text::PieceSink& sink) {
+    return {size, [heads = std::move(heads), list, names, size](const PieceSink& sink) {
                 PieceBuffer out(sink, size);
                 for (const std::string_view head : heads) {
                     out.append(head);
@@ -120,4 +120,4 @@ text::Pieces withEntries(std::vector<std::string_view> heads, std::string_view l
             }};
 }
 
-}  // namespace tessel::hosts
+}  // namespace tessel::core

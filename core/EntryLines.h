@@ -9,20 +9,20 @@
 #include "core/HostsText.h"
 #include "core/Pieces.h"
 
-namespace tessel::hosts {
+namespace tessel::core {
 
 // The heads, then one entry line per non-empty list line, then the subscribed names several to an
 // entry line. A million names make tens of megabytes, so the text is never built whole: it is
 // measured at once, and made piece by piece as it is written. It refers to every argument.
-text::Pieces withEntries(std::vector<std::string_view> heads, std::string_view list,
-                         std::string_view names);
+Pieces withEntries(std::vector<std::string_view> heads, std::string_view list,
+                   std::string_view names);
 
 // Gathers many short writes into pieces of a fixed size, so that a sink (a file, in the end) sees
 // a few dozen calls rather than millions.
 class PieceBuffer final {
 public:
     // A text smaller than a piece gets a buffer of its own size, not a whole piece.
-    PieceBuffer(const text::PieceSink& sink, std::size_t textSize)
+    PieceBuffer(const PieceSink& sink, std::size_t textSize)
         : sink_(sink), capacity_(std::min(textSize, kPiece)), buffer_(new char[capacity_]) {}
     PieceBuffer(const PieceBuffer&) = delete;
     PieceBuffer& operator=(const PieceBuffer&) = delete;
@@ -53,7 +53,7 @@ private:
         }
     }
 
-    const text::PieceSink& sink_;
+    const PieceSink& sink_;
     std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;
@@ -95,4 +95,4 @@ private:
     std::size_t lineBytes_ = 0;
 };
 
-}  // namespace tessel::hosts
+}  // namespace tessel::core

@@ -11,7 +11,7 @@
 #include "core/EntryLines.h"
 #include "core/Lines.h"
 
-namespace tessel::lists {
+namespace tessel::core {
 namespace {
 
 struct Style final {
@@ -35,8 +35,6 @@ constexpr std::array<Style, 5> kStyles{{
 const Style& styleOf(ExportFormat format) {
     return kStyles[static_cast<std::size_t>(format)];
 }
-
-using hosts::PieceBuffer;
 
 // One line of the text from its parts.
 template <typename... Parts>
@@ -112,7 +110,7 @@ private:
     ExportFormat format_;
     Append append_{out_};
     // The HOSTS writer's packing, for the hosts format.
-    std::optional<hosts::NamePacker<Append>> packer_;
+    std::optional<NamePacker<Append>> packer_;
 };
 
 template <typename Fn>
@@ -159,7 +157,7 @@ Exported exportList(ExportFormat format, const ExportSource& source) {
     auto listWords = std::make_shared<std::vector<std::string_view>>();
     auto listed = std::make_shared<std::unordered_set<std::string_view>>();
     // A server-list line blocks what the HOSTS file makes of it: each word before a '#'.
-    text::forEachLine(*lowered, [&](std::string_view line) {
+    forEachLine(*lowered, [&](std::string_view line) {
         forEachWord(line.substr(0, line.find('#')), [&](std::string_view word) {
             if (!isName(word)) {
                 ++exported.skipped;
@@ -173,20 +171,20 @@ Exported exportList(ExportFormat format, const ExportSource& source) {
         return isName(name) && !allowed(name) && !listed->contains(name);
     };
     exported.names = listWords->size();
-    text::forEachLine(source.names, [&](std::string_view name) {
+    forEachLine(source.names, [&](std::string_view name) {
         exported.names += exportable(name) ? 1 : 0;
         exported.skipped += !name.empty() && !isName(name) ? 1 : 0;
         return true;
     });
     auto write = [format, source, lowered, listWords, exportable,
-                  count = exported.names](const text::PieceSink& sink) {
+                  count = exported.names](const PieceSink& sink) {
         PieceBuffer out(sink, std::numeric_limits<std::size_t>::max());
         header(out, format, source, count);
         Entries entries(out, format);
         for (const std::string_view word : *listWords) {
             entries.add(word);
         }
-        text::forEachLine(source.names, [&](std::string_view name) {
+        forEachLine(source.names, [&](std::string_view name) {
             if (exportable(name)) {
                 entries.add(name);
             }
@@ -199,4 +197,4 @@ Exported exportList(ExportFormat format, const ExportSource& source) {
     return exported;
 }
 
-}  // namespace tessel::lists
+}  // namespace tessel::core

@@ -12,7 +12,7 @@
 // The merged list for the DNS servers that block for a whole network, in each one's own format.
 // Every format blocks exactly the names the HOSTS file blocks: a listed name, not the names under
 // it.
-namespace tessel::lists {
+namespace tessel::core {
 
 enum class ExportFormat { Hosts, Dnsmasq, Unbound, Rpz, Adblock };
 
@@ -23,7 +23,7 @@ std::string exportFormatNames();
 
 struct ExportSource final {
     std::string_view list;             // badHosts.dat
-    std::string_view names;            // the subscribed names, LF-ended, each once (lists::combine)
+    std::string_view names;            // the subscribed names, LF-ended, each once (combine)
     std::vector<std::string> from;     // the files and URLs the names came from, for the header
     std::string made;                  // when, for the header
     std::string file;                  // where it goes, for the configuration line; empty: unknown
@@ -36,10 +36,10 @@ struct ExportSource final {
 // HOSTS file reads it, and the subscribed names. `skipped` counts the words no resolver could look
 // up (a character a name may not hold), left out rather than written broken.
 struct Exported final {
-    text::Pieces text;
+    Pieces text;
     std::size_t names = 0;
     std::size_t skipped = 0;
 };
 Exported exportList(ExportFormat format, const ExportSource& source);
 
-}  // namespace tessel::lists
+}  // namespace tessel::core

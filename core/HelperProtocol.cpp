@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace tessel::helper {
+namespace tessel::core {
 namespace {
 
 void putNumber(std::string& out, std::uint64_t value, int bytes) {
@@ -208,11 +208,11 @@ std::optional<Reply> parseReply(std::string_view body, std::string* why) {
     Reader reader(body);
     Reply reply;
     const auto failure = reader.number(1);
-    reply.failure = static_cast<hosts::Failure>(failure);
+    reply.failure = static_cast<Failure>(failure);
     reply.number = static_cast<std::int32_t>(static_cast<std::uint32_t>(reader.number(4)));
     reply.skipped = static_cast<std::uint32_t>(reader.number(4));
     const auto length = reader.number(2);
-    if (failure > static_cast<std::uint8_t>(hosts::kLastFailure)) {
+    if (failure > static_cast<std::uint8_t>(kLastFailure)) {
         reader.fail("an unknown outcome");
     } else if (length > kMaxTextLength) {
         reader.fail("a message text too long");
@@ -233,4 +233,4 @@ std::optional<std::string> Session::admit(const Request& request) {
     return std::nullopt;
 }
 
-}  // namespace tessel::helper
+}  // namespace tessel::core

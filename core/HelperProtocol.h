@@ -17,7 +17,7 @@
 // body's length (four bytes, most significant first), then the body, whose first byte says what
 // it is. Everything is bounded and checked, because the helper must treat whatever arrives as
 // hostile: no message can make it write anything but entry lines pointing at this machine.
-namespace tessel::helper {
+namespace tessel::core {
 
 inline constexpr std::uint16_t kVersion = 4;
 inline constexpr std::size_t kFrameHeaderSize = 4;
@@ -28,8 +28,7 @@ inline constexpr std::size_t kMaxNameLength = 253;  // the longest name DNS allo
 // The longest server-list line the helper writes: its entry line stays within the bound some
 // resolvers read a line in, so no part of a longer one can be read as a line of its own. A longer
 // one is left out.
-inline constexpr std::size_t kMaxLineLength =
-    hosts::kMostLineBytes - hosts::kEntryPrefix.size() - text::kCrLf.size();
+inline constexpr std::size_t kMaxLineLength = kMostLineBytes - kEntryPrefix.size() - kCrLf.size();
 inline constexpr std::size_t kMaxTextLength = 4096;
 // The only ports the helper opens: the replying one and the count-only one.
 inline constexpr std::uint16_t kHttpPort = 80;
@@ -65,12 +64,12 @@ struct Request final {
 
 // What came of a request: `tessel` decides what to tell the user and whether to go on.
 struct Reply final {
-    hosts::Failure failure = hosts::Failure::None;
+    Failure failure = Failure::None;
     std::int32_t number = 0;    // the system's error number of a failed request
     std::uint32_t skipped = 0;  // Write: lines and names left out as unsafe (see keepSafeLines)
     std::string text;           // the system's description of a failure, or why it was refused
 
-    bool ok() const { return failure == hosts::Failure::None; }
+    bool ok() const { return failure == Failure::None; }
     bool operator==(const Reply&) const = default;
 };
 
@@ -106,4 +105,4 @@ private:
     bool greeted_ = false;
 };
 
-}  // namespace tessel::helper
+}  // namespace tessel::core

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-namespace tessel::hosts {
+namespace tessel::core {
 
 // What became of a HOSTS write or give-back, for the one layer that talks to the user. The
 // helper sends the same value back over its link, so both paths are told alike.
@@ -34,4 +34,4 @@ struct Outcome final {
     bool ends() const { return failure >= Failure::CannotAppend; }
 };
 
-}  // namespace tessel::hosts
+}  // namespace tessel::core

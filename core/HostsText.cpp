@@ -10,7 +10,7 @@
 #include "core/EntryLines.h"
 #include "core/Lines.h"
 
-namespace tessel::hosts {
+namespace tessel::core {
 namespace {
 
 constexpr std::string_view kReplaceHeader =
@@ -48,7 +48,7 @@ std::size_t skipEntries(std::string_view text, std::size_t pos) {
 std::size_t headerEnd(std::string_view file) {
     std::size_t pos = 0;
     bool whole = true;
-    text::forEachLine(kReplaceHeader, [&](std::string_view expected) {
+    forEachLine(kReplaceHeader, [&](std::string_view expected) {
         const std::size_t lf = file.find('\n', pos);
         std::string_view line = file.substr(pos, lf == std::string_view::npos ? lf : lf - pos);
         if (line.ends_with('\r')) {
@@ -104,7 +104,7 @@ std::set<std::string> listedAmong(const std::set<std::string>& names, std::strin
         firsts[static_cast<unsigned char>(name.front())] = true;
     }
     std::string lower;
-    text::forEachLine(list, [&](std::string_view line) {
+    forEachLine(list, [&](std::string_view line) {
         if (line.size() < lengths.size() && lengths[line.size()] &&
             firsts[static_cast<unsigned char>(std::tolower(static_cast<unsigned char>(line[0])))]) {
             lower.assign(line);
@@ -156,7 +156,7 @@ bool isIpv6(std::string_view address) {
 
 bool isHostsText(std::string_view bytes) {
     bool hosts = true;
-    text::forEachLine(bytes, [&hosts](std::string_view line) {
+    forEachLine(bytes, [&hosts](std::string_view line) {
         const auto fields = fieldsOf(line);
         hosts = fields.empty() || (fields.size() > 1 && (isIpv4(fields[0]) || isIpv6(fields[0])));
         return hosts;
@@ -164,12 +164,11 @@ bool isHostsText(std::string_view bytes) {
     return hosts;
 }
 
-text::Pieces replaceModePieces(std::string_view list, std::string_view machine,
-                               std::string_view names) {
+Pieces replaceModePieces(std::string_view list, std::string_view machine, std::string_view names) {
     if (machine.empty()) {
         return withEntries({kReplaceHeader}, list, names);
     }
-    return withEntries({kReplaceHeader, kMachineHeading, machine, text::kCrLf}, list, names);
+    return withEntries({kReplaceHeader, kMachineHeading, machine, kCrLf}, list, names);
 }
 
 std::string replaceModeText(std::string_view list, std::string_view machine,
@@ -181,7 +180,7 @@ std::string machineLines(std::string_view original, std::string_view hostName,
                          std::string_view list) {
     std::vector<std::pair<std::string_view, std::vector<std::string_view>>> lines;
     std::set<std::string> names;
-    text::forEachLine(original, [&](std::string_view line) {
+    forEachLine(original, [&](std::string_view line) {
         auto fields = fieldsOf(line);
         const bool own = fields.size() > 1 &&
                          std::any_of(fields.begin() + 1, fields.end(), [&](std::string_view name) {
@@ -210,7 +209,7 @@ std::string machineLines(std::string_view original, std::string_view hostName,
         if (rebuilt.size() == fields.front().size()) {
             continue;  // every name on it is a listed server
         }
-        kept.append(dropped ? std::string_view(rebuilt) : line).append(text::kCrLf);
+        kept.append(dropped ? std::string_view(rebuilt) : line).append(kCrLf);
     }
     return kept;
 }
@@ -222,7 +221,7 @@ std::string carriedMachineLines(std::string_view replaceModeFile) {
         return kept;
     }
     bool inSection = false;
-    text::forEachLine(replaceModeFile.substr(body), [&](std::string_view line) {
+    forEachLine(replaceModeFile.substr(body), [&](std::string_view line) {
         if (!inSection) {
             inSection = std::string(line) + "\r\n" == kMachineHeading;
             return inSection;
@@ -230,7 +229,7 @@ std::string carriedMachineLines(std::string_view replaceModeFile) {
         if (line.empty()) {
             return false;
         }
-        kept.append(line).append(text::kCrLf);
+        kept.append(line).append(kCrLf);
         return true;
     });
     return kept;
@@ -240,8 +239,7 @@ std::string keepModeBlock(std::string_view list, std::string_view names) {
     return withEntries({kBlockStart}, list, names).whole();
 }
 
-text::Pieces keepModePieces(std::string_view hostsFile, std::string_view list,
-                            std::string_view names) {
+Pieces keepModePieces(std::string_view hostsFile, std::string_view list, std::string_view names) {
     return withEntries({hostsFile, kBlockStart}, list, names);
 }
 
@@ -251,17 +249,17 @@ bool isReplaceModeFile(std::string_view hostsFile) {
 
 std::string filterLines(std::string_view hostsFile) {
     std::string kept;
-    text::forEachLine(hostsFile, [&kept](std::string_view line) {
+    forEachLine(hostsFile, [&kept](std::string_view line) {
         const bool dropped = (line.find("127.0.0.1") != std::string_view::npos &&
                               line.find("localhost") == std::string_view::npos) ||
                              line.find("Tessel") != std::string_view::npos || line.size() <= 2;
         if (!dropped) {
-            kept.append(text::kCrLf);
+            kept.append(kCrLf);
             kept.append(line);
         }
         return true;
     });
-    kept.append(text::kCrLf);
+    kept.append(kCrLf);
     return kept;
 }
 
@@ -285,4 +283,4 @@ std::optional<std::string> restoreKeepMode(std::string_view hostsFile) {
     return kept;
 }
 
-}  // namespace tessel::hosts
+}  // namespace tessel::core

@@ -9,7 +9,7 @@
 
 // The text the program puts into the HOSTS file and takes out again. Pure functions over bytes; the
 // list is badHosts.dat's bytes, read line by line (CR LF or LF), empty lines giving no entry.
-namespace tessel::hosts {
+namespace tessel::core {
 
 inline constexpr std::string_view kEntryPrefix = "127.0.0.1   ";
 // A keep-mode block opens with two blank lines, then the marker line.
@@ -22,7 +22,7 @@ inline constexpr std::size_t kNamesPerLine = 16;
 inline constexpr std::size_t kMostLineBytes = 500;
 
 // Every writer below takes badHosts.dat's bytes as `list`, written one name to an entry line as
-// ever, and the subscribed names as `names` (each followed by LF, as lists::merge gives them),
+// ever, and the subscribed names as `names` (each followed by LF, as merge gives them),
 // written kNamesPerLine to an entry line after them.
 
 // The whole file of replace mode: the eleven header lines, then the lines that name this machine
@@ -30,8 +30,8 @@ inline constexpr std::size_t kMostLineBytes = 500;
 std::string replaceModeText(std::string_view list, std::string_view machine = {},
                             std::string_view names = {});
 // The same text made piece by piece as it is written; it refers to every argument.
-text::Pieces replaceModePieces(std::string_view list, std::string_view machine = {},
-                               std::string_view names = {});
+Pieces replaceModePieces(std::string_view list, std::string_view machine = {},
+                         std::string_view names = {});
 
 // The lines of `original` (a HOSTS file) that name this machine: every line with a name that is
 // some form of localhost or is `hostName` (with or without its domain). Each is kept as written,
@@ -47,8 +47,8 @@ std::string carriedMachineLines(std::string_view replaceModeFile);
 std::string keepModeBlock(std::string_view list, std::string_view names = {});
 // The user's file with that block appended, made piece by piece as it is written; it refers to
 // every argument.
-text::Pieces keepModePieces(std::string_view hostsFile, std::string_view list,
-                            std::string_view names = {});
+Pieces keepModePieces(std::string_view hostsFile, std::string_view list,
+                      std::string_view names = {});
 
 // The user's file with every block keepModeBlock appended taken out again, and nothing else; a
 // file the replace-mode writer made is reduced by the line filter instead. Returns nothing when
@@ -66,4 +66,4 @@ bool isHostsText(std::string_view bytes);
 // Whether the file begins with the whole replace-mode header, line for line.
 bool isReplaceModeFile(std::string_view hostsFile);
 
-}  // namespace tessel::hosts
+}  // namespace tessel::core

@@ -3,7 +3,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessel::text {
+namespace tessel::core {
 
 inline constexpr std::string_view kCrLf = "\r\n";
 
@@ -29,4 +29,4 @@ void forEachLine(std::string_view bytes, Fn&& fn) {
     }
 }
 
-}  // namespace tessel::text
+}  // namespace tessel::core

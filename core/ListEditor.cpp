@@ -9,7 +9,7 @@
 
 #include "core/Lines.h"
 
-namespace tessel::hosts {
+namespace tessel::core {
 namespace {
 
 constexpr std::size_t kShortestEntry = 2;
@@ -20,7 +20,7 @@ template <typename Text>
 std::vector<Text> splitLines(std::string_view bytes) {
     std::vector<Text> lines;
     lines.reserve(static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1);
-    text::forEachLine(bytes, [&lines](std::string_view line) {
+    forEachLine(bytes, [&lines](std::string_view line) {
         lines.emplace_back(line);
         return true;
     });
@@ -198,7 +198,7 @@ std::string loadForEditing(std::string_view bytes) {
     bool first = true;
     for (const std::size_t index : sortedOrder(list)) {
         if (!first) {
-            joined.append(text::kCrLf);
+            joined.append(kCrLf);
         }
         first = false;
         joined.append(list[index]);
@@ -211,15 +211,15 @@ std::string collapseLineBreaks(std::string_view text) {
     collapsed.reserve(text.size());
     std::size_t start = 0;
     while (start < text.size()) {
-        const std::size_t lineBreak = text.find(text::kCrLf, start);
+        const std::size_t lineBreak = text.find(kCrLf, start);
         if (lineBreak == std::string_view::npos) {
             collapsed.append(text.substr(start));
             break;
         }
-        collapsed.append(text.substr(start, lineBreak - start + text::kCrLf.size()));
-        start = lineBreak + text::kCrLf.size();
-        while (text.substr(start, text::kCrLf.size()) == text::kCrLf) {
-            start += text::kCrLf.size();
+        collapsed.append(text.substr(start, lineBreak - start + kCrLf.size()));
+        start = lineBreak + kCrLf.size();
+        while (text.substr(start, kCrLf.size()) == kCrLf) {
+            start += kCrLf.size();
         }
     }
     return collapsed;
@@ -230,11 +230,11 @@ std::string savedList(std::string_view collapsedText) {
     std::string saved;
     if (first != std::string_view::npos) {
         const std::size_t last = collapsedText.find_last_not_of(' ');
-        saved.reserve(last - first + 1 + text::kCrLf.size());
+        saved.reserve(last - first + 1 + kCrLf.size());
         saved.append(collapsedText.substr(first, last - first + 1));
     }
-    saved.append(text::kCrLf);
+    saved.append(kCrLf);
     return saved;
 }
 
-}  // namespace tessel::hosts
+}  // namespace tessel::core

@@ -6,7 +6,7 @@
 
 // The server-list editor's algorithms: loading badHosts.dat for display and cleaning the edited
 // text for saving. Pure functions over bytes.
-namespace tessel::hosts {
+namespace tessel::core {
 
 // The list's lines as read (CR LF or LF ends a line; the last needs none).
 std::vector<std::string> readList(std::string_view bytes);
@@ -28,4 +28,4 @@ std::string collapseLineBreaks(std::string_view text);
 // (spaces only), followed by CR LF.
 std::string savedList(std::string_view collapsedText);
 
-}  // namespace tessel::hosts
+}  // namespace tessel::core

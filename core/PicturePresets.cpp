@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cctype>
 
-namespace tessel::ui {
+namespace tessel::core {
 namespace {
 
 std::string lower(std::string_view text) {
@@ -26,4 +26,4 @@ int markedPreset(std::string_view picturePath, std::string_view programDirectory
     return kNoPreset;
 }
 
-}  // namespace tessel::ui
+}  // namespace tessel::core

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessel::ui {
+namespace tessel::core {
 
 struct PicturePreset final {
     const char* item;      // main-menu item; the tray copy adds "2"
@@ -25,4 +25,4 @@ inline constexpr int kNoPreset = -1;
 // The preset a picture path names, letter case ignored, or kNoPreset.
 int markedPreset(std::string_view picturePath, std::string_view programDirectory);
 
-}  // namespace tessel::ui
+}  // namespace tessel::core

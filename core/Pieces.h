@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessel::text {
+namespace tessel::core {
 
 // Receives a text piece by piece, in order.
 using PieceSink = std::function<void(std::string_view)>;
@@ -29,4 +29,4 @@ struct Pieces final {
     }
 };
 
-}  // namespace tessel::text
+}  // namespace tessel::core

@@ -3,7 +3,7 @@
 #include "core/Lines.h"
 #include "core/ProgramPaths.h"
 
-namespace tessel::prefs {
+namespace tessel::core {
 
 std::optional<std::vector<std::string>> firstLines(std::string_view bytes, int count) {
     // The line walk always hands over a first line, and reserve() would throw on a negative count.
@@ -12,7 +12,7 @@ std::optional<std::vector<std::string>> firstLines(std::string_view bytes, int c
     }
     std::vector<std::string> lines;
     lines.reserve(static_cast<std::size_t>(count));
-    text::forEachLine(bytes, [&](std::string_view line) {
+    forEachLine(bytes, [&](std::string_view line) {
         lines.emplace_back(line);
         return static_cast<int>(lines.size()) < count;
     });
@@ -62,4 +62,4 @@ std::optional<std::string> rewriteLine(std::string_view bytes, int line, std::st
     return result;
 }
 
-}  // namespace tessel::prefs
+}  // namespace tessel::core

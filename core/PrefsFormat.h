@@ -7,7 +7,7 @@
 
 // The five-line preferences file: picture path, HOSTS path, two port lines that are only carried
 // along, and "keepHostsFile: " followed by True, False or NotSet. Pure functions over bytes.
-namespace tessel::prefs {
+namespace tessel::core {
 
 inline constexpr int kLineCount = 5;
 inline constexpr int kPictureLine = 0;
@@ -31,4 +31,4 @@ std::string defaultPrefs(const std::string& programDirectory);
 // fifth are dropped. Needs all five lines, or the first four when the fifth is the one replaced.
 std::optional<std::string> rewriteLine(std::string_view bytes, int line, std::string_view text);
 
-}  // namespace tessel::prefs
+}  // namespace tessel::core

@@ -2,7 +2,7 @@
 
 #include <string>
 
-namespace tessel {
+namespace tessel::core {
 
 // The HOSTS file a fresh installation filters, and the one the program's privileges are for.
 inline constexpr const char* kSystemHostsPath = "/etc/hosts";
@@ -55,4 +55,4 @@ struct ProgramPaths final {
     std::string helper() const { return directory + "/tessel-helper"; }
 };
 
-}  // namespace tessel
+}  // namespace tessel::core

@@ -2,7 +2,7 @@
 
 #include <array>
 
-namespace tessel::responder {
+namespace tessel::core {
 namespace {
 
 // No browser keeps the answer, so every later banner from a listed server comes back and counts.
@@ -90,4 +90,4 @@ std::string buildPictureReply(std::string_view picturePath,
     return reply;
 }
 
-}  // namespace tessel::responder
+}  // namespace tessel::core

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessel::responder {
+namespace tessel::core {
 
 // A picture above this size is not sent: the redirect serves it instead. Each open connection may
 // hold an unsent copy, so a large picture would cost that much per slow browser.
@@ -29,4 +29,4 @@ std::string_view pictureType(std::string_view bytes);
 std::string buildPictureReply(std::string_view picturePath,
                               std::optional<std::string_view> picture);
 
-}  // namespace tessel::responder
+}  // namespace tessel::core

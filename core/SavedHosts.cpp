@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-namespace tessel::hosts {
+namespace tessel::core {
 namespace {
 
 constexpr std::string_view kVersion = "Tessel saved HOSTS file 1";
@@ -64,4 +64,4 @@ std::optional<SavedHosts> parseSavedHosts(std::string_view record) {
                       static_cast<unsigned>(mode),  std::string(record.substr(pos))};
 }
 
-}  // namespace tessel::hosts
+}  // namespace tessel::core

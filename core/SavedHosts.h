@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace tessel::hosts {
+namespace tessel::core {
 
 // The HOSTS file as it was before the first replace-mode write, kept until it is given back, so a
 // kill or a power cut in between still leaves the next start able to put it back.
@@ -23,4 +23,4 @@ std::string formatSavedHosts(const SavedHosts& saved);
 // Nothing unless the record is whole: a record cut short is never taken for a file.
 std::optional<SavedHosts> parseSavedHosts(std::string_view record);
 
-}  // namespace tessel::hosts
+}  // namespace tessel::core

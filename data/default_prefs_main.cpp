@@ -16,13 +16,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string programDirectory = argv[1];
-    const std::string prefs = tessel::ProgramPaths{argc == 3 ? argv[2] : argv[1]}.prefs();
+    const std::string prefs = tessel::core::ProgramPaths{argc == 3 ? argv[2] : argv[1]}.prefs();
     std::error_code error;
     if (std::filesystem::exists(prefs, error)) {
         return 0;
     }
     std::ofstream out(prefs, std::ios::binary);
-    out << tessel::prefs::defaultPrefs(programDirectory);
+    out << tessel::core::defaultPrefs(programDirectory);
     out.close();
     if (!out) {
         std::fprintf(stderr, "cannot write %s\n", prefs.c_str());

@@ -16,7 +16,7 @@
 
 namespace {
 
-namespace helper = tessel::helper;
+namespace core = tessel::core;
 
 std::string joined(const std::vector<std::string>& items, std::string_view end) {
     std::string text;
@@ -27,42 +27,42 @@ std::string joined(const std::vector<std::string>& items, std::string_view end) 
 }
 
 // Every line of the entries is the prefix, then bytes without a line end or NUL, then CR LF.
-void checkOnlyEntryLines(helper::Request request) {
+void checkOnlyEntryLines(core::Request request) {
     const std::size_t before = request.lines.size() + request.grouped.size();
-    const std::size_t skipped = helper::keepSafeLines(request.lines, request.grouped);
+    const std::size_t skipped = core::keepSafeLines(request.lines, request.grouped);
     TESSEL_CHECK(skipped + request.lines.size() + request.grouped.size() == before);
     TESSEL_CHECK(std::all_of(request.grouped.begin(), request.grouped.end(),
-                             [](const auto& name) { return helper::isHostName(name); }));
+                             [](const auto& name) { return core::isHostName(name); }));
     const std::string list = joined(request.lines, "\r\n");
     const std::string names = joined(request.grouped, "\n");
-    const std::string text = tessel::hosts::withEntries({}, list, names).whole();
+    const std::string text = tessel::core::withEntries({}, list, names).whole();
     std::string_view rest = text;
     while (!rest.empty()) {
         const std::size_t end = rest.find('\n');
         TESSEL_CHECK(end != std::string_view::npos && end > 0 && rest[end - 1] == '\r');
         const std::string_view line = rest.substr(0, end - 1);
-        TESSEL_CHECK(line.starts_with(tessel::hosts::kEntryPrefix));
+        TESSEL_CHECK(line.starts_with(tessel::core::kEntryPrefix));
         TESSEL_CHECK(line.find_first_of(std::string_view("\r\0", 2)) == std::string_view::npos);
         rest.remove_prefix(end + 1);
     }
 }
 
 void checkRequest(std::string_view body) {
-    const auto request = helper::parseRequest(body);
+    const auto request = core::parseRequest(body);
     if (!request) {
         return;
     }
-    TESSEL_CHECK(helper::encode(*request) == body);
-    TESSEL_CHECK(request->kind >= helper::Kind::Hello && request->kind <= helper::Kind::GiveBack);
-    TESSEL_CHECK(request->lines.size() <= helper::kMaxNames);
-    TESSEL_CHECK(request->grouped.size() <= helper::kMaxNames);
-    TESSEL_CHECK(request->kind != helper::Kind::Listen || request->port == helper::kHttpPort ||
-                 request->port == helper::kHttpsPort);
-    helper::Session session;
+    TESSEL_CHECK(core::encode(*request) == body);
+    TESSEL_CHECK(request->kind >= core::Kind::Hello && request->kind <= core::Kind::GiveBack);
+    TESSEL_CHECK(request->lines.size() <= core::kMaxNames);
+    TESSEL_CHECK(request->grouped.size() <= core::kMaxNames);
+    TESSEL_CHECK(request->kind != core::Kind::Listen || request->port == core::kHttpPort ||
+                 request->port == core::kHttpsPort);
+    core::Session session;
     const bool admitted = !session.admit(*request);
     TESSEL_CHECK(admitted ==
-                 (request->kind == helper::Kind::Hello && request->version == helper::kVersion));
-    if (request->kind == helper::Kind::Write) {
+                 (request->kind == core::Kind::Hello && request->version == core::kVersion));
+    if (request->kind == core::Kind::Write) {
         checkOnlyEntryLines(*request);
     }
 }
@@ -72,12 +72,12 @@ void checkRequest(std::string_view body) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string_view body(reinterpret_cast<const char*>(data), size);
     checkRequest(body);
-    if (const auto reply = helper::parseReply(body)) {
-        TESSEL_CHECK(helper::encode(*reply) == body);
-        TESSEL_CHECK(reply->text.size() <= helper::kMaxTextLength);
+    if (const auto reply = core::parseReply(body)) {
+        TESSEL_CHECK(core::encode(*reply) == body);
+        TESSEL_CHECK(reply->text.size() <= core::kMaxTextLength);
     }
-    if (const auto announced = helper::bodySize(body.substr(0, helper::kFrameHeaderSize))) {
-        TESSEL_CHECK(*announced > 0 && *announced <= helper::kMaxBodySize);
+    if (const auto announced = core::bodySize(body.substr(0, core::kFrameHeaderSize))) {
+        TESSEL_CHECK(*announced > 0 && *announced <= core::kMaxBodySize);
     }
     return 0;
 }

@@ -10,7 +10,7 @@
 #include "fuzz/Check.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-    namespace hosts = tessel::hosts;
+    namespace core = tessel::core;
     if (size == 0) {
         return 0;
     }
@@ -18,16 +18,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::size_t split = input.size() * data[0] / 255;
     const std::string user(input.substr(0, split));
     const std::string_view list = input.substr(split);
-    (void)hosts::restoreKeepMode(input);
+    (void)core::restoreKeepMode(input);
 
     // A file holding the marker or written whole by replace mode is not one a user could have had
     // before the first start in keep mode.
-    if (user.find(hosts::kMarker) != std::string::npos || hosts::isReplaceModeFile(user)) {
+    if (user.find(core::kMarker) != std::string::npos || core::isReplaceModeFile(user)) {
         return 0;
     }
-    TESSEL_CHECK(!hosts::restoreKeepMode(user).has_value());
-    TESSEL_CHECK(hosts::restoreKeepMode(user + hosts::keepModeBlock(list)) == user);
-    TESSEL_CHECK(hosts::restoreKeepMode(user + hosts::keepModeBlock(list) +
-                                        hosts::keepModeBlock(user)) == user);
+    TESSEL_CHECK(!core::restoreKeepMode(user).has_value());
+    TESSEL_CHECK(core::restoreKeepMode(user + core::keepModeBlock(list)) == user);
+    TESSEL_CHECK(core::restoreKeepMode(user + core::keepModeBlock(list) +
+                                       core::keepModeBlock(user)) == user);
     return 0;
 }

@@ -13,8 +13,8 @@
 
 namespace {
 
-namespace hosts = tessel::hosts;
-using tessel::text::kCrLf;
+namespace core = tessel::core;
+using tessel::core::kCrLf;
 
 // Calls `check` with each CR LF-ended line of `text` after `head`; every byte must be in one.
 template <typename Check>
@@ -30,7 +30,7 @@ void eachCrLfLine(std::string_view text, std::size_t head, Check check) {
 void checkEntries(std::string_view written, std::string_view head, std::string_view list) {
     TESSEL_CHECK(written.starts_with(head));
     std::vector<std::string_view> names;
-    tessel::text::forEachLine(list, [&names](std::string_view line) {
+    tessel::core::forEachLine(list, [&names](std::string_view line) {
         if (!line.empty()) {
             names.push_back(line);
         }
@@ -38,8 +38,8 @@ void checkEntries(std::string_view written, std::string_view head, std::string_v
     });
     std::size_t entries = 0;
     eachCrLfLine(written, head.size(), [&](std::string_view line) {
-        TESSEL_CHECK(entries < names.size() && line.starts_with(hosts::kEntryPrefix));
-        TESSEL_CHECK(line.substr(hosts::kEntryPrefix.size()) == names[entries++]);
+        TESSEL_CHECK(entries < names.size() && line.starts_with(core::kEntryPrefix));
+        TESSEL_CHECK(line.substr(core::kEntryPrefix.size()) == names[entries++]);
     });
     TESSEL_CHECK(entries == names.size());
 }
@@ -57,13 +57,13 @@ void checkFiltered(std::string_view filtered) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    checkEntries(hosts::replaceModeText(input), hosts::replaceModeText({}), input);
-    checkEntries(hosts::keepModeBlock(input), hosts::keepModeBlock({}), input);
+    checkEntries(core::replaceModeText(input), core::replaceModeText({}), input);
+    checkEntries(core::keepModeBlock(input), core::keepModeBlock({}), input);
     // The size is announced before the text is made (a file rewritten in place is cut to it).
-    const auto pieces = hosts::keepModePieces({}, input, {});
+    const auto pieces = core::keepModePieces({}, input, {});
     TESSEL_CHECK(pieces.size == pieces.whole().size());
-    const std::string filtered = hosts::filterLines(input);
+    const std::string filtered = core::filterLines(input);
     checkFiltered(filtered);
-    TESSEL_CHECK(hosts::filterLines(filtered) == filtered);
+    TESSEL_CHECK(core::filterLines(filtered) == filtered);
     return 0;
 }

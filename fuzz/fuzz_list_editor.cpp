@@ -18,7 +18,7 @@
 
 namespace {
 
-namespace hosts = tessel::hosts;
+namespace core = tessel::core;
 using List = std::vector<std::string>;
 
 // What the sort compares: the lower-cased text up to the first NUL byte.
@@ -38,8 +38,8 @@ std::map<std::string, List> groups(const List& list) {
 }
 
 void checkSort(const List& list) {
-    const List sorted = hosts::sortArray(list);
-    TESSEL_CHECK(groups(sorted) == groups(list) && hosts::sortArray(sorted) == sorted);
+    const List sorted = core::sortArray(list);
+    TESSEL_CHECK(groups(sorted) == groups(list) && core::sortArray(sorted) == sorted);
     for (std::size_t i = 1; i < sorted.size(); ++i) {
         TESSEL_CHECK(std::strcoll(lowered(sorted[i - 1]).c_str(), lowered(sorted[i]).c_str()) <= 0);
     }
@@ -55,28 +55,28 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    const List read = hosts::readList(input);
+    const List read = core::readList(input);
     std::size_t lines = 0;
-    tessel::text::forEachLine(input, [&lines](std::string_view) { return ++lines > 0; });
+    tessel::core::forEachLine(input, [&lines](std::string_view) { return ++lines > 0; });
     TESSEL_CHECK(read.size() == lines);
     List cleaned = read;
-    hosts::removeShortEntries(cleaned);
+    core::removeShortEntries(cleaned);
     const auto isLong = [](const std::string& entry) { return entry.size() >= 2; };
     TESSEL_CHECK(std::ranges::all_of(cleaned, isLong));
     TESSEL_CHECK(cleaned.size() == static_cast<std::size_t>(std::ranges::count_if(read, isLong)));
     checkSort(read);
     // The editor's own loading works on views into the bytes: it must show what the steps give.
     std::string shown;
-    for (const auto& entry : hosts::sortArray(cleaned)) {
+    for (const auto& entry : core::sortArray(cleaned)) {
         shown += (shown.empty() ? "" : "\r\n") + entry;
     }
-    TESSEL_CHECK(hosts::loadForEditing(input) == shown);
+    TESSEL_CHECK(core::loadForEditing(input) == shown);
 
-    const std::string collapsed = hosts::collapseLineBreaks(input);
+    const std::string collapsed = core::collapseLineBreaks(input);
     TESSEL_CHECK(collapsed.find("\r\n\r\n") == std::string::npos && collapsed.size() <= size);
-    TESSEL_CHECK(hosts::collapseLineBreaks(collapsed) == collapsed);
-    const std::string saved = hosts::savedList(collapsed);
-    TESSEL_CHECK(saved.ends_with(tessel::text::kCrLf) && !saved.starts_with(' '));
+    TESSEL_CHECK(core::collapseLineBreaks(collapsed) == collapsed);
+    const std::string saved = core::savedList(collapsed);
+    TESSEL_CHECK(saved.ends_with(tessel::core::kCrLf) && !saved.starts_with(' '));
     TESSEL_CHECK(saved.size() == 2 || saved[saved.size() - 3] != ' ');
     return 0;
 }

@@ -14,7 +14,7 @@
 
 namespace {
 
-namespace prefs = tessel::prefs;
+namespace core = tessel::core;
 using Lines = std::optional<std::vector<std::string>>;
 
 bool isFiveCrLfLines(std::string_view file) {
@@ -25,20 +25,20 @@ bool isFiveCrLfLines(std::string_view file) {
         }
         ++lines;
     }
-    return lines == prefs::kLineCount && file.ends_with("\r\n");
+    return lines == core::kLineCount && file.ends_with("\r\n");
 }
 
 // The rewritten file's lines, or nothing where the file has too few lines to rewrite.
 Lines checkRewrite(std::string_view file, int line, std::string_view text) {
-    const auto rewritten = prefs::rewriteLine(file, line, text);
+    const auto rewritten = core::rewriteLine(file, line, text);
     const auto original =
-        prefs::firstLines(file, prefs::kLineCount - (line == prefs::kKeepLine ? 1 : 0));
+        core::firstLines(file, core::kLineCount - (line == core::kKeepLine ? 1 : 0));
     TESSEL_CHECK(rewritten.has_value() == original.has_value());
     if (!rewritten) {
         return std::nullopt;
     }
     TESSEL_CHECK(isFiveCrLfLines(*rewritten));
-    auto lines = prefs::firstLines(*rewritten, prefs::kLineCount);
+    auto lines = core::firstLines(*rewritten, core::kLineCount);
     TESSEL_CHECK(lines.has_value());
     for (std::size_t i = 0; i < lines->size(); ++i) {
         const auto& expected = static_cast<int>(i) == line ? text : (*original)[i];
@@ -60,19 +60,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     std::erase_if(text, [](char c) { return c == '\r' || c == '\n'; });
     const std::string_view file = input.substr(1 + textLength);
 
-    for (int count = -1; count <= prefs::kLineCount + 1; ++count) {
-        const auto lines = prefs::firstLines(file, count);
+    for (int count = -1; count <= core::kLineCount + 1; ++count) {
+        const auto lines = core::firstLines(file, count);
         TESSEL_CHECK(lines ? lines->size() == static_cast<std::size_t>(std::max(count, 0))
                            : count > 0);
     }
-    (void)prefs::parseKeep(file);
-    for (int line = 0; line < prefs::kLineCount; ++line) {
+    (void)core::parseKeep(file);
+    for (int line = 0; line < core::kLineCount; ++line) {
         checkRewrite(file, line, text);
     }
     for (const bool keep : {true, false}) {
-        const auto lines = checkRewrite(file, prefs::kKeepLine, prefs::keepLine(keep));
-        const auto expected = keep ? prefs::KeepSetting::Keep : prefs::KeepSetting::Replace;
-        TESSEL_CHECK(!lines || prefs::parseKeep((*lines)[prefs::kKeepLine]) == expected);
+        const auto lines = checkRewrite(file, core::kKeepLine, core::keepLine(keep));
+        const auto expected = keep ? core::KeepSetting::Keep : core::KeepSetting::Replace;
+        TESSEL_CHECK(!lines || core::parseKeep((*lines)[core::kKeepLine]) == expected);
     }
     return 0;
 }

@@ -56,7 +56,7 @@ platform::Status ConfinedFiles::writeFile(const std::string& path, std::string_v
     return path == hostsPath_ ? files_.writeFile(path, bytes, ownership) : writeFile(path, bytes);
 }
 
-platform::Status ConfinedFiles::writePieces(const std::string& path, const text::Pieces& content) {
+platform::Status ConfinedFiles::writePieces(const std::string& path, const core::Pieces& content) {
     return path == hostsPath_ && files_.ownership(path) ? files_.writePieces(path, content)
                                                         : writeFile(path, content.whole());
 }

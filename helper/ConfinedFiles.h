@@ -18,7 +18,7 @@ public:
     platform::Status writeFile(const std::string& path, std::string_view bytes) override;
     platform::Status writeFile(const std::string& path, std::string_view bytes,
                                const platform::Ownership& ownership) override;
-    platform::Status writePieces(const std::string& path, const text::Pieces& content) override;
+    platform::Status writePieces(const std::string& path, const core::Pieces& content) override;
     std::optional<platform::Ownership> ownership(const std::string& path) override;
     platform::Status removeFile(const std::string& path) override;
     bool fileExists(const std::string& path) override;

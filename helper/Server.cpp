@@ -17,12 +17,12 @@
 namespace tessel::helper {
 namespace {
 
-Reply refused(std::string text, int number = 0) {
-    return Reply{hosts::Failure::Refused, number, 0, std::move(text)};
+core::Reply refused(std::string text, int number = 0) {
+    return core::Reply{core::Failure::Refused, number, 0, std::move(text)};
 }
 
-Reply replyOf(const hosts::Outcome& outcome) {
-    return Reply{outcome.failure, outcome.number, outcome.skipped, outcome.error};
+core::Reply replyOf(const core::Outcome& outcome) {
+    return core::Reply{outcome.failure, outcome.number, outcome.skipped, outcome.error};
 }
 
 // The server list's lines with the line ends the root path's list has, and the subscribed names
@@ -40,9 +40,9 @@ std::string joined(const std::vector<std::string>& names, std::string_view end) 
 Server::Server(int socket, platform::FileSystem& files, std::optional<Refusal> refusal)
     : socket_(socket),
       refusal_(std::move(refusal)),
-      files_(files, kSystemHostsPath, kHelperSavedHostsPath),
+      files_(files, core::kSystemHostsPath, core::kHelperSavedHostsPath),
       hosts_(files_, {}, platform::hostName()) {
-    hosts_.keepSavedCopyAt(kHelperSavedHostsPath);
+    hosts_.keepSavedCopyAt(core::kHelperSavedHostsPath);
 }
 
 Server::~Server() {
@@ -66,12 +66,12 @@ void Server::serve() {
 bool Server::answer(const std::string& body) {
     if (refusal_) {
         (void)platform::sendFrame(
-            socket_,
-            encode(refused("tessel-helper refused to run: " + refusal_->text, refusal_->number)));
+            socket_, core::encode(refused("tessel-helper refused to run: " + refusal_->text,
+                                          refusal_->number)));
         return false;
     }
     std::string why;
-    auto request = parseRequest(body, &why);
+    auto request = core::parseRequest(body, &why);
     if (request) {
         if (auto refusal = session_.admit(*request)) {
             why = *refusal;
@@ -79,20 +79,21 @@ bool Server::answer(const std::string& body) {
         }
     }
     if (!request) {
-        (void)platform::sendFrame(socket_, encode(refused("tessel-helper refused " + why)));
+        (void)platform::sendFrame(socket_, core::encode(refused("tessel-helper refused " + why)));
         return false;
     }
     int socket = -1;
-    const Reply reply = handle(*request, socket);
-    return platform::sendFrame(socket_, encode(reply), socket);
+    const core::Reply reply = handle(*request, socket);
+    return platform::sendFrame(socket_, core::encode(reply), socket);
 }
 
-Reply Server::handle(Request& request, int& socket) {
-    if (request.kind == Kind::Listen) {
+core::Reply Server::handle(core::Request& request, int& socket) {
+    if (request.kind == core::Kind::Listen) {
         return listen(request.port, socket);
     }
-    if (request.kind == Kind::Hello && !greet()) {
-        return refused("tessel-helper cannot finish a rewrite of " + std::string(kSystemHostsPath) +
+    if (request.kind == core::Kind::Hello && !greet()) {
+        return refused("tessel-helper cannot finish a rewrite of " +
+                           std::string(core::kSystemHostsPath) +
                            " that was cut short; it is kept for the next start",
                        EIO);
     }
@@ -103,19 +104,19 @@ Reply Server::handle(Request& request, int& socket) {
 // killed run's, never a live one's.
 bool Server::greet() {
     // A file torn by a cut rewrite is not the user's own: nothing may be given back over it.
-    if (!files_.removeLeftoversOf(kSystemHostsPath, 0)) {
+    if (!files_.removeLeftoversOf(core::kSystemHostsPath, 0)) {
         return false;
     }
     for (std::size_t i = 0; i < ports_.size(); ++i) {
-        ports_[i].socket =
-            platform::listenOnLoopback(i == 0 ? kHttpPort : kHttpsPort, ports_[i].error);
+        ports_[i].socket = platform::listenOnLoopback(i == 0 ? core::kHttpPort : core::kHttpsPort,
+                                                      ports_[i].error);
     }
     dropBindRight();
     return true;
 }
 
-Reply Server::listen(std::uint16_t port, int& socket) {
-    const Port& bound = ports_[port == kHttpPort ? 0 : 1];
+core::Reply Server::listen(std::uint16_t port, int& socket) {
+    const Port& bound = ports_[port == core::kHttpPort ? 0 : 1];
     int error = bound.error;
     if (bound.socket >= 0 && ::listen(bound.socket, SOMAXCONN) == 0) {
         socket = bound.socket;  // sent as a copy; this one stays for the next Resume
@@ -124,21 +125,22 @@ Reply Server::listen(std::uint16_t port, int& socket) {
     if (bound.socket >= 0) {
         error = errno;
     }
-    return Reply{hosts::Failure::CannotListen, error, 0, std::strerror(error)};
+    return core::Reply{core::Failure::CannotListen, error, 0, std::strerror(error)};
 }
 
 // HostsFile's own rules, with what came of them sent back.
-Reply Server::hostsRequest(Request& request) {
-    if (request.kind == Kind::Hello) {
+core::Reply Server::hostsRequest(core::Request& request) {
+    if (request.kind == core::Kind::Hello) {
         return replyOf(hosts_.giveBackLeftCopy());
     }
-    if (request.kind == Kind::GiveBack) {
+    if (request.kind == core::Kind::GiveBack) {
         writtenKeep_.reset();
-        return replyOf(hosts_.giveBackHostsFile(kSystemHostsPath, request.keep));
+        return replyOf(hosts_.giveBackHostsFile(core::kSystemHostsPath, request.keep));
     }
-    const auto skipped = static_cast<std::uint32_t>(keepSafeLines(request.lines, request.grouped));
-    auto outcome = hosts_.writeList(kSystemHostsPath, request.keep, joined(request.lines, "\r\n"),
-                                    joined(request.grouped, "\n"));
+    const auto skipped =
+        static_cast<std::uint32_t>(core::keepSafeLines(request.lines, request.grouped));
+    auto outcome = hosts_.writeList(core::kSystemHostsPath, request.keep,
+                                    joined(request.lines, "\r\n"), joined(request.grouped, "\n"));
     writtenKeep_ = request.keep;
     outcome.skipped = skipped;
     return replyOf(outcome);
@@ -147,7 +149,7 @@ Reply Server::hostsRequest(Request& request) {
 // Nobody is left to tell of a failure: the kept copy stays for the next start.
 void Server::giveBack() {
     if (writtenKeep_) {
-        (void)hosts_.giveBackHostsFile(kSystemHostsPath, *writtenKeep_);
+        (void)hosts_.giveBackHostsFile(core::kSystemHostsPath, *writtenKeep_);
     }
 }
 

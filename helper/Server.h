@@ -26,10 +26,10 @@ public:
 
 private:
     bool answer(const std::string& body);
-    Reply handle(Request& request, int& socket);
-    Reply hostsRequest(Request& request);
+    core::Reply handle(core::Request& request, int& socket);
+    core::Reply hostsRequest(core::Request& request);
     bool greet();
-    Reply listen(std::uint16_t port, int& socket);
+    core::Reply listen(std::uint16_t port, int& socket);
     void giveBack();
 
     // Both ports are bound once, at the greeting, and the right to bind dropped; each Listen
@@ -43,7 +43,7 @@ private:
     std::optional<Refusal> refusal_;
     ConfinedFiles files_;
     hosts::HostsFile hosts_;
-    Session session_;
+    core::Session session_;
     std::optional<bool> writtenKeep_;  // the mode of a HOSTS file written and not given back
     std::array<Port, 2> ports_;        // 80, 443
 };

@@ -69,7 +69,7 @@ int main() {
     if (!refusal) {
         // Before any file is touched: the leftovers it clears up at the greeting are then a
         // killed run's, never a live one's.
-        refusal = tessel::helper::lockForLife(tessel::kHelperLockPath);
+        refusal = tessel::helper::lockForLife(tessel::core::kHelperLockPath);
     }
     // A file named in /etc while still the user's could be opened by the user and written later.
     tessel::platform::PosixFileSystem files(tessel::platform::Temporaries::UnnamedOnly);

@@ -18,8 +18,8 @@ std::vector<std::string> splitNames(std::string_view names) {
     return split;
 }
 
-Outcome outcomeOf(const helper::Reply& reply) {
-    return {reply.failure, reply.text, reply.number, reply.skipped, kSystemHostsPath};
+core::Outcome outcomeOf(const core::Reply& reply) {
+    return {reply.failure, reply.text, reply.number, reply.skipped, core::kSystemHostsPath};
 }
 
 }  // namespace
@@ -27,25 +27,26 @@ Outcome outcomeOf(const helper::Reply& reply) {
 HelperHostsFile::HelperHostsFile(platform::HelperLink& helper, HostsFile& own)
     : helper_(helper), own_(own) {}
 
-Outcome HelperHostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
-    if (hostsPath != kSystemHostsPath) {
+core::Outcome HelperHostsFile::makeHostsFile(const std::string& hostsPath, bool keep) {
+    if (hostsPath != core::kSystemHostsPath) {
         return own_.makeHostsFile(hostsPath, keep);
     }
-    lists::Merged merged;
+    core::Merged merged;
     if (auto outcome = own_.mergedList(merged); !outcome.ok()) {
         return outcome;
     }
-    auto request = helper::Request::write(keep, readList(merged.list), splitNames(merged.names));
+    auto request =
+        core::Request::write(keep, core::readList(merged.list), splitNames(merged.names));
     // Blank lines make no entry line on either path; they need not travel.
     std::erase_if(request.lines, [](const std::string& line) { return line.empty(); });
     return outcomeOf(helper_.call(request));
 }
 
-Outcome HelperHostsFile::giveBackHostsFile(const std::string& hostsPath, bool keep) {
-    if (hostsPath != kSystemHostsPath) {
+core::Outcome HelperHostsFile::giveBackHostsFile(const std::string& hostsPath, bool keep) {
+    if (hostsPath != core::kSystemHostsPath) {
         return own_.giveBackHostsFile(hostsPath, keep);
     }
-    return outcomeOf(helper_.call(helper::Request::giveBack(keep)));
+    return outcomeOf(helper_.call(core::Request::giveBack(keep)));
 }
 
 }  // namespace tessel::hosts

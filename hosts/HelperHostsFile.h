@@ -17,10 +17,10 @@ public:
     HelperHostsFile(const HelperHostsFile&) = delete;
     HelperHostsFile& operator=(const HelperHostsFile&) = delete;
 
-    Outcome makeHostsFile(const std::string& hostsPath, bool keep) override;
-    Outcome giveBackHostsFile(const std::string& hostsPath, bool keep) override;
+    core::Outcome makeHostsFile(const std::string& hostsPath, bool keep) override;
+    core::Outcome giveBackHostsFile(const std::string& hostsPath, bool keep) override;
     // The helper gives back its own kept copy when it starts; this is the one beside the list.
-    Outcome giveBackLeftCopy() override { return own_.giveBackLeftCopy(); }
+    core::Outcome giveBackLeftCopy() override { return own_.giveBackLeftCopy(); }
 
 private:
     platform::HelperLink& helper_;

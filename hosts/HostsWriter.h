@@ -13,11 +13,11 @@ class HostsWriter {
 public:
     virtual ~HostsWriter() = default;
     // Points every listed server at the local machine, replacing or appending as `keep` says.
-    virtual Outcome makeHostsFile(const std::string& hostsPath, bool keep) = 0;
+    virtual core::Outcome makeHostsFile(const std::string& hostsPath, bool keep) = 0;
     // Gives the machine back the file as it was before it was written.
-    virtual Outcome giveBackHostsFile(const std::string& hostsPath, bool keep) = 0;
+    virtual core::Outcome giveBackHostsFile(const std::string& hostsPath, bool keep) = 0;
     // Puts the kept copy back, as after a run killed while filtering.
-    virtual Outcome giveBackLeftCopy() = 0;
+    virtual core::Outcome giveBackLeftCopy() = 0;
 };
 
 }  // namespace tessel::hosts

@@ -41,7 +41,7 @@ public:
     virtual Status writeFile(const std::string& path, std::string_view bytes,
                              const Ownership& ownership) = 0;
     // The same for a text made piece by piece, written as it is made rather than built whole.
-    virtual Status writePieces(const std::string& path, const text::Pieces& content) {
+    virtual Status writePieces(const std::string& path, const core::Pieces& content) {
         return writeFile(path, content.whole());
     }
     virtual std::optional<Ownership> ownership(const std::string& path) = 0;

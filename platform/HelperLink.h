@@ -11,7 +11,7 @@ public:
     // Sends one request and waits for its reply. A Listen reply that is ok carries the listening
     // socket, which goes to `socket` (the caller owns it). A link that broke gives a LinkLost
     // reply that says so.
-    virtual helper::Reply call(const helper::Request& request, int* socket = nullptr) = 0;
+    virtual core::Reply call(const core::Request& request, int* socket = nullptr) = 0;
 };
 
 }  // namespace tessel::platform

@@ -16,7 +16,7 @@ public:
     virtual std::string programDirectory() const = 0;
     // Where the files the program writes live, when not in data/ beside it; empty otherwise.
     virtual std::string userFiles() const { return {}; }
-    ProgramPaths paths() const { return {programDirectory(), userFiles()}; }
+    core::ProgramPaths paths() const { return {programDirectory(), userFiles()}; }
     // This machine's name, as the system reports it.
     virtual std::string hostName() const = 0;
     // Lets the window events that are waiting run (waiting for one if none is), then returns.

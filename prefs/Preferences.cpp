@@ -9,9 +9,9 @@ Preferences::Line Preferences::read(const std::string& prefsFile, int line) cons
     if (!read.ok()) {
         return {{}, read.status};
     }
-    const auto lines = firstLines(read.bytes, line + 1);
+    const auto lines = core::firstLines(read.bytes, line + 1);
     if (!lines) {
-        return {{}, platform::Status::failure(kPastEndOfFile)};
+        return {{}, platform::Status::failure(core::kPastEndOfFile)};
     }
     return {lines->back(), {}};
 }
@@ -22,16 +22,16 @@ platform::Status Preferences::write(const std::string& prefsFile, int line,
     if (!read.ok()) {
         return read.status;
     }
-    const auto rewritten = rewriteLine(read.bytes, line, text);
+    const auto rewritten = core::rewriteLine(read.bytes, line, text);
     if (!rewritten) {
-        return platform::Status::failure(kPastEndOfFile);
+        return platform::Status::failure(core::kPastEndOfFile);
     }
     return files_.writeFile(prefsFile, *rewritten);
 }
 
 platform::Status Preferences::recreate(const std::string& prefsFile,
                                        const std::string& programDirectory) {
-    return files_.writeFile(prefsFile, defaultPrefs(programDirectory));
+    return files_.writeFile(prefsFile, core::defaultPrefs(programDirectory));
 }
 
 }  // namespace tessel::prefs

@@ -12,15 +12,15 @@ Responder::Responder(platform::RedirectListener& listener, platform::FileSystem&
       files_(files),
       ports_(ports),
       blocked_(std::move(blocked)),
-      reply_(buildReply("")) {
+      reply_(core::buildReply("")) {
     listener_.setEvents({[this] { return std::string_view(reply_); }, [this] { blocked_(); }});
 }
 
 void Responder::usePicture(const std::string& picturePath) {
     // A FIFO or a device chosen as the picture would hang the read or fill memory: only a
     // regular file that may still be sent is read, and anything else gets the redirect.
-    const platform::ReadResult read = files_.readRegularFile(picturePath, kMaxPictureBytes);
-    reply_ = buildPictureReply(
+    const platform::ReadResult read = files_.readRegularFile(picturePath, core::kMaxPictureBytes);
+    reply_ = core::buildPictureReply(
         picturePath, read.ok() ? std::optional<std::string_view>(read.bytes) : std::nullopt);
 }
 

@@ -30,7 +30,7 @@ constexpr int kClientLeft = 2040;
 constexpr int kClientTop = 1590;
 
 // Same order as kPicturePresets; both menus show these captions.
-constexpr std::array<const char*, kPicturePresets.size()> kPictureCaptions{
+constexpr std::array<const char*, core::kPicturePresets.size()> kPictureCaptions{
     "&Black", "&White", "&Gray", "&Tessel", "A&CO"};
 
 // Below this the caption would be harder to read than if it were cut.
@@ -74,8 +74,8 @@ QMenu* addSubMenu(Owner* owner, const char* name, const char* caption) {
 // The tray copies of the picture items carry the suffix "2".
 template <QAction* ItemPair::*side>
 void addPictureItems(QMenu* menu, const QString& suffix, MenuItems& items) {
-    for (std::size_t row = 0; row < kPicturePresets.size(); ++row) {
-        const QString name = QString::fromLatin1(kPicturePresets[row].item) + suffix;
+    for (std::size_t row = 0; row < core::kPicturePresets.size(); ++row) {
+        const QString name = QString::fromLatin1(core::kPicturePresets[row].item) + suffix;
         QAction* item = addItem(menu, name, kPictureCaptions[row]);
         item->setCheckable(true);
         items.presets[row].*side = item;

@@ -30,7 +30,7 @@ struct MenuItems final {
     ItemPair exit;
     ItemPair servers;
     ItemPair picturePath;
-    std::array<ItemPair, kPicturePresets.size()> presets;
+    std::array<ItemPair, core::kPicturePresets.size()> presets;
     ItemPair hostsPath;
     ItemPair keepReplace;
     ItemPair pause;

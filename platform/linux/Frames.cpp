@@ -104,15 +104,15 @@ std::optional<std::string> receiveBody(int socket, std::size_t size, int* receiv
 }  // namespace
 
 bool sendFrame(int socket, std::string_view body, int passed) {
-    return sendAll(socket, helper::frame(body), passed);
+    return sendAll(socket, core::frame(body), passed);
 }
 
 std::optional<std::string> receiveFrame(int socket, int* received) {
     int fd = -1;
-    std::string header(helper::kFrameHeaderSize, '\0');
+    std::string header(core::kFrameHeaderSize, '\0');
     std::optional<std::string> body;
     if (receiveAll(socket, header.data(), header.size(), &fd)) {
-        if (const auto size = helper::bodySize(header)) {
+        if (const auto size = core::bodySize(header)) {
             body = receiveBody(socket, *size, &fd);
         }
     }

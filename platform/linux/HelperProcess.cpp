@@ -43,10 +43,10 @@ HelperStart HelperProcess::start(const std::string& program) {
         started.error = program + ": " + std::strerror(spawned);
         return started;
     }
-    const helper::Reply hello = link->call(helper::Request::hello());
+    const core::Reply hello = link->call(core::Request::hello());
     if (hello.ok()) {
         started.link = std::move(link);
-    } else if (hello.failure != hosts::Failure::LinkLost) {
+    } else if (hello.failure != core::Failure::LinkLost) {
         started.refusal = hello;  // it ran, and said why it will not serve
     } else {
         started.error = hello.text;
@@ -58,17 +58,17 @@ HelperProcess::~HelperProcess() {
     ::close(socket_);
 }
 
-helper::Reply HelperProcess::call(const helper::Request& request, int* socket) {
+core::Reply HelperProcess::call(const core::Request& request, int* socket) {
     int received = -1;
-    std::optional<helper::Reply> reply;
+    std::optional<core::Reply> reply;
     std::string why = "it ended";
-    if (sendFrame(socket_, helper::encode(request))) {
+    if (sendFrame(socket_, core::encode(request))) {
         if (const auto body = receiveFrame(socket_, &received)) {
-            reply = helper::parseReply(*body, &why);
+            reply = core::parseReply(*body, &why);
         }
     }
     if (!reply) {
-        reply = helper::Reply{hosts::Failure::LinkLost, 0, 0, "Error talking to tessel-helper: "};
+        reply = core::Reply{core::Failure::LinkLost, 0, 0, "Error talking to tessel-helper: "};
         reply->text.append(why);
     }
     if (socket != nullptr && reply->ok()) {

@@ -16,7 +16,7 @@ class HelperProcess;
 // A started and greeted helper; or its refusal to serve; or why it could not run at all.
 struct HelperStart final {
     std::unique_ptr<HelperProcess> link;
-    std::optional<helper::Reply> refusal;
+    std::optional<core::Reply> refusal;
     std::string error;
 };
 
@@ -27,7 +27,7 @@ public:
     HelperProcess(const HelperProcess&) = delete;
     HelperProcess& operator=(const HelperProcess&) = delete;
 
-    helper::Reply call(const helper::Request& request, int* socket = nullptr) override;
+    core::Reply call(const core::Request& request, int* socket = nullptr) override;
 
 private:
     explicit HelperProcess(int socket) : socket_(socket) {}

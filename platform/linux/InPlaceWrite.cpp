@@ -34,7 +34,7 @@ Status writeAll(int fd, std::string_view bytes) {
 
 // Writes every piece of the content, stopping at the first failure; each slice written is then
 // passed to `wrote` with its offset.
-Status writeAllPieces(int fd, const text::Pieces& content,
+Status writeAllPieces(int fd, const core::Pieces& content,
                       const std::function<void(off_t, std::size_t)>& wrote = {}) {
     constexpr std::size_t kSlice = std::size_t{4} << 20;
     Status status;
@@ -58,7 +58,7 @@ Status writeAllPieces(int fd, const text::Pieces& content,
 // A file that is synced afterwards is handed to the disk a few megabytes at a time, as soon as
 // they are written: the final fdatasync then finds most of a big HOSTS file on disk already
 // instead of starting on all of it, which roughly halves the time of a durable write.
-Status writeAndStartWriteback(int fd, const text::Pieces& content) {
+Status writeAndStartWriteback(int fd, const core::Pieces& content) {
     constexpr off_t kBatch = off_t{4} << 20;
     off_t started = 0;
     return writeAllPieces(fd, content, [&](off_t offset, std::size_t size) {
@@ -95,7 +95,7 @@ Status syncDirectory(const std::string& directory) {
 // without); the old bytes are then overwritten and the rest cut off, never emptied first.
 // `touched` says whether a failure came after the first old byte was overwritten: only then is the
 // file torn.
-Status writeInPlace(const std::string& path, const text::Pieces& content,
+Status writeInPlace(const std::string& path, const core::Pieces& content,
                     const Ownership* ownership, bool* touched) {
     Fd fd(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
     if (fd.get() < 0) {
@@ -133,8 +133,8 @@ Status writeInPlace(const std::string& path, const text::Pieces& content,
 // temporary stays beside it under a name that says which file it is for, until the rewrite is
 // synced, so a kill in the middle never costs a byte: removeLeftovers writes it again.
 Status rewriteFromRedo(const std::string& temporary, const std::string& path,
-                       const text::Pieces& content, const Ownership* ownership) {
-    const std::string directory = parentDirectory(path);
+                       const core::Pieces& content, const Ownership* ownership) {
+    const std::string directory = core::parentDirectory(path);
     const std::string redo =
         directory + "/" + std::string(kRedoPrefix) + path.substr(path.rfind('/') + 1);
     // Never over a copy a cut rewrite left: that one may hold the only whole bytes there are.

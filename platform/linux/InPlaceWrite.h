@@ -42,16 +42,16 @@ private:
 };
 
 // Every piece, synced to the disk a few megabytes at a time as it is written.
-Status writeAndStartWriteback(int fd, const text::Pieces& content);
+Status writeAndStartWriteback(int fd, const core::Pieces& content);
 Status syncDirectory(const std::string& directory);
 // Gives the file this owner and these permissions; a non-root owner change may fail harmlessly.
 Status giveOwnership(int fd, const Ownership& ownership);
 
 // `touched`, where given, says whether a failure came after the first old byte was overwritten.
-Status writeInPlace(const std::string& path, const text::Pieces& content,
+Status writeInPlace(const std::string& path, const core::Pieces& content,
                     const Ownership* ownership = nullptr, bool* touched = nullptr);
 // Renames the synced `temporary` to the redo copy beside `path`, then rewrites `path` in place.
 Status rewriteFromRedo(const std::string& temporary, const std::string& path,
-                       const text::Pieces& content, const Ownership* ownership);
+                       const core::Pieces& content, const Ownership* ownership);
 
 }  // namespace tessel::platform

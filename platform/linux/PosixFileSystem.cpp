@@ -82,7 +82,7 @@ bool nameTemporary(int fd, const std::string& directory, std::string& name) {
     return false;
 }
 
-Status writeTemporary(int fd, const Ownership* target, const text::Pieces& content) {
+Status writeTemporary(int fd, const Ownership* target, const core::Pieces& content) {
     // Keep the target's owner and permissions.
     if (target != nullptr) {
         if (Status status = giveOwnership(fd, *target); !status.ok()) {
@@ -100,10 +100,10 @@ Status writeTemporary(int fd, const Ownership* target, const text::Pieces& conte
 
 // Renames the whole temporary over the target; a target that refuses (a bind mount answers EBUSY)
 // is rewritten in place.
-Status moveInto(const std::string& temporary, const std::string& path, const text::Pieces& content,
+Status moveInto(const std::string& temporary, const std::string& path, const core::Pieces& content,
                 const Ownership* wanted) {
     if (::rename(temporary.c_str(), path.c_str()) == 0) {
-        return syncDirectory(parentDirectory(path));
+        return syncDirectory(core::parentDirectory(path));
     }
     const int renameError = errno;
     if (renameError == EBUSY || renameError == EXDEV) {
@@ -116,7 +116,7 @@ Status moveInto(const std::string& temporary, const std::string& path, const tex
 // Writes the temporary without a name and names it once whole; nothing, and nothing left behind,
 // where the file system has no unnamed files or there is no /proc to name one through.
 std::optional<Status> writeUnnamed(const std::string& directory, const Ownership* ownership,
-                                   const text::Pieces& content, std::string& temporary) {
+                                   const core::Pieces& content, std::string& temporary) {
     Fd fd(createUnnamedTemporary(directory));
     if (fd.get() < 0) {
         return std::nullopt;
@@ -137,7 +137,7 @@ std::optional<Status> writeUnnamed(const std::string& directory, const Ownership
 
 }  // namespace
 
-Status PosixFileSystem::replaceFile(const std::string& path, const text::Pieces& content,
+Status PosixFileSystem::replaceFile(const std::string& path, const core::Pieces& content,
                                     const Ownership* wanted) const {
     struct stat target {};
     const bool exists = ::stat(path.c_str(), &target) == 0;
@@ -146,7 +146,7 @@ Status PosixFileSystem::replaceFile(const std::string& path, const text::Pieces&
     }
     const Ownership kept{target.st_uid, target.st_gid, target.st_mode & 07777};
     const Ownership* ownership = wanted != nullptr ? wanted : exists ? &kept : nullptr;
-    const std::string directory = parentDirectory(path);
+    const std::string directory = core::parentDirectory(path);
     std::string temporary;
     if (auto unnamed = writeUnnamed(directory, ownership, content, temporary)) {
         return unnamed->ok() ? moveInto(temporary, path, content, wanted) : *unnamed;
@@ -249,16 +249,16 @@ ReadResult PosixFileSystem::readRegularFile(const std::string& path, std::size_t
 }
 
 Status PosixFileSystem::writeFile(const std::string& path, std::string_view bytes) {
-    return replaceFile(writeTarget(path), text::Pieces::of(bytes), nullptr);
+    return replaceFile(writeTarget(path), core::Pieces::of(bytes), nullptr);
 }
 
-Status PosixFileSystem::writePieces(const std::string& path, const text::Pieces& content) {
+Status PosixFileSystem::writePieces(const std::string& path, const core::Pieces& content) {
     return replaceFile(writeTarget(path), content, nullptr);
 }
 
 Status PosixFileSystem::writeFile(const std::string& path, std::string_view bytes,
                                   const Ownership& ownership) {
-    return replaceFile(writeTarget(path), text::Pieces::of(bytes), &ownership);
+    return replaceFile(writeTarget(path), core::Pieces::of(bytes), &ownership);
 }
 
 std::optional<Ownership> PosixFileSystem::ownership(const std::string& path) {
@@ -275,8 +275,8 @@ void PosixFileSystem::removeLeftovers(const std::string& directory) {
 
 bool PosixFileSystem::removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) {
     const std::string target = writeTarget(path);
-    return sweep(parentDirectory(target), std::string_view(target).substr(target.rfind('/') + 1),
-                 owner);
+    return sweep(core::parentDirectory(target),
+                 std::string_view(target).substr(target.rfind('/') + 1), owner);
 }
 
 bool PosixFileSystem::sweep(const std::string& directory, std::string_view only,
@@ -303,7 +303,7 @@ bool PosixFileSystem::sweep(const std::string& directory, std::string_view only,
             // goes only once the rewrite is whole and synced; until then every start tries again.
             const std::string path = directory + "/" + std::string(target);
             const ReadResult bytes = readFile(directory + "/" + std::string(name));
-            if ((bytes.ok() && writeInPlace(path, text::Pieces::of(bytes.bytes)).ok()) ||
+            if ((bytes.ok() && writeInPlace(path, core::Pieces::of(bytes.bytes)).ok()) ||
                 (::access(path.c_str(), F_OK) != 0 && errno == ENOENT)) {
                 ::unlinkat(::dirfd(listing), entry->d_name, 0);  // finished, or nothing to finish
             } else {
@@ -323,7 +323,7 @@ Status PosixFileSystem::removeFile(const std::string& path) {
     if (::unlink(target.c_str()) != 0) {
         return errnoStatus(errno);
     }
-    return syncDirectory(parentDirectory(target));
+    return syncDirectory(core::parentDirectory(target));
 }
 
 bool PosixFileSystem::fileExists(const std::string& path) {

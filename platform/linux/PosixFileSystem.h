@@ -20,7 +20,7 @@ public:
     Status writeFile(const std::string& path, std::string_view bytes) override;
     Status writeFile(const std::string& path, std::string_view bytes,
                      const Ownership& ownership) override;
-    Status writePieces(const std::string& path, const text::Pieces& content) override;
+    Status writePieces(const std::string& path, const core::Pieces& content) override;
     std::optional<Ownership> ownership(const std::string& path) override;
     Status removeFile(const std::string& path) override;
     bool fileExists(const std::string& path) override;
@@ -29,7 +29,7 @@ public:
     bool removeLeftoversOf(const std::string& path, std::optional<unsigned> owner) override;
 
 private:
-    Status replaceFile(const std::string& path, const text::Pieces& content,
+    Status replaceFile(const std::string& path, const core::Pieces& content,
                        const Ownership* wanted) const;
     // Every leftover in `directory`, or only those of the file named `only`.
     // False when a cut rewrite it should finish is left unfinished.

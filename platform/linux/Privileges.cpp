@@ -31,7 +31,7 @@ std::string environment(const char* name) {
 }  // namespace
 
 bool mayFilterAlone() {
-    return ::geteuid() == 0 || (::access(kSystemHostsPath, W_OK) == 0 && mayBindHttp());
+    return ::geteuid() == 0 || (::access(core::kSystemHostsPath, W_OK) == 0 && mayBindHttp());
 }
 
 std::string userName() {
@@ -40,12 +40,13 @@ std::string userName() {
 }
 
 std::string userFilesFor(const std::string& programDirectory) {
-    const ProgramPaths shipped{programDirectory};
+    const core::ProgramPaths shipped{programDirectory};
     if (::access(shipped.data().c_str(), W_OK) == 0) {
         return {};
     }
-    const ProgramPaths own{
-        programDirectory, userConfigDirectory(environment("XDG_CONFIG_HOME"), environment("HOME"))};
+    const core::ProgramPaths own{
+        programDirectory,
+        core::userConfigDirectory(environment("XDG_CONFIG_HOME"), environment("HOME"))};
     namespace fs = std::filesystem;
     std::error_code ignored;
     fs::create_directories(own.files(), ignored);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/FileDialog.h"
+#include "platform/FilePicker.h"
 
 namespace tessel::platform {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/FileDialog.h"
+#include "platform/FilePicker.h"
 #include "platform/FileSystem.h"
 #include "platform/MessageBox.h"
 #include "platform/Process.h"

@@ -16,8 +16,8 @@
 namespace tessel::fault {
 
 // The bytes handed over a few at a time, as the HOSTS writer hands over its text.
-inline text::Pieces inPieces(std::string_view bytes, std::size_t piece) {
-    return {bytes.size(), [bytes, piece](const text::PieceSink& sink) {
+inline core::Pieces inPieces(std::string_view bytes, std::size_t piece) {
+    return {bytes.size(), [bytes, piece](const core::PieceSink& sink) {
                 for (std::size_t at = 0; at < bytes.size(); at += piece) {
                     sink(bytes.substr(at, piece));
                 }

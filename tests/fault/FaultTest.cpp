@@ -193,9 +193,9 @@ TEST(Fault, FailedRestoreEndsTheProgram) {
     if (!privateMounts) {
         GTEST_SKIP() << "needs root";
     }
-    const std::tuple<bool, hosts::Failure, int> rows[] = {
-        {false, hosts::Failure::CannotGiveBack, EPERM},
-        {true, hosts::Failure::CannotRemoveText, ENOENT}};
+    const std::tuple<bool, core::Failure, int> rows[] = {
+        {false, core::Failure::CannotGiveBack, EPERM},
+        {true, core::Failure::CannotRemoveText, ENOENT}};
     for (const auto& [keep, failure, number] : rows) {
         SCOPED_TRACE(keep);
         Scratch s;

@@ -45,14 +45,14 @@ public:
     Link(const Link&) = delete;
     Link& operator=(const Link&) = delete;
     ~Link() { close(); }
-    helper::Reply reply(const helper::Request& request) {
-        const auto body = platform::sendFrame(ours_, helper::encode(request))
+    core::Reply reply(const core::Request& request) {
+        const auto body = platform::sendFrame(ours_, core::encode(request))
                               ? platform::receiveFrame(ours_)
                               : std::nullopt;
-        const auto reply = body ? helper::parseReply(*body) : std::nullopt;
-        return reply.value_or(helper::Reply{hosts::Failure::LinkLost, -1, 0, "no reply"});
+        const auto reply = body ? core::parseReply(*body) : std::nullopt;
+        return reply.value_or(core::Reply{core::Failure::LinkLost, -1, 0, "no reply"});
     }
-    bool call(const helper::Request& request) { return reply(request).ok(); }
+    bool call(const core::Request& request) { return reply(request).ok(); }
     // The link ends as when `tessel` ends in any way; the helper has given back when this returns.
     void close() {
         if (ours_ >= 0) {
@@ -88,7 +88,7 @@ TEST(HelperServer, GreetingAndEndGiveBackWithOwnerAndMode) {
     if (!privateNetwork) {
         GTEST_SKIP() << "needs root and a network namespace";
     }
-    const std::string tessels = hosts::replaceModeText("ad.example\r\n");
+    const std::string tessels = core::replaceModeText("ad.example\r\n");
     const Row rows[] = {
         {"a greeting gives back a killed run's copy", tessels, kRootOnly, false, kOriginal, kUsers},
         {"a copy the user could have changed is never given back", tessels,
@@ -103,32 +103,33 @@ TEST(HelperServer, GreetingAndEndGiveBackWithOwnerAndMode) {
     for (const Row& row : rows) {
         MemoryFileSystem files;
         files.leftoversFinish = row.leftoversFinish;
-        files.files[kSystemHostsPath] = row.hosts;
-        files.owners[kSystemHostsPath] = row.kept ? kRootOnly : kUsers;
+        files.files[core::kSystemHostsPath] = row.hosts;
+        files.owners[core::kSystemHostsPath] = row.kept ? kRootOnly : kUsers;
         if (row.kept) {
-            (void)files.writeFile(kHelperSavedHostsPath,
-                                  hosts::formatSavedHosts({kSystemHostsPath, true, kUsers.owner,
-                                                           kUsers.group, kUsers.mode, kOriginal}),
-                                  *row.kept);
+            (void)files.writeFile(
+                core::kHelperSavedHostsPath,
+                core::formatSavedHosts({core::kSystemHostsPath, true, kUsers.owner, kUsers.group,
+                                        kUsers.mode, kOriginal}),
+                *row.kept);
         }
         const int written = files.writes;
-        helper::Reply hello;
+        core::Reply hello;
         bool wrote = true;
         {
             Link link(files, row.refusal);
-            hello = link.reply(helper::Request::hello());
-            wrote = !row.write || !hello.ok() || link.call(helper::Request::write(false, {"ad"}));
+            hello = link.reply(core::Request::hello());
+            wrote = !row.write || !hello.ok() || link.call(core::Request::write(false, {"ad"}));
         }
-        const auto owner = files.ownership(kSystemHostsPath).value_or(platform::Ownership{});
+        const auto owner = files.ownership(core::kSystemHostsPath).value_or(platform::Ownership{});
         const bool answered = row.refused == 0
                                   ? hello.ok() && wrote
-                                  : hello.failure == hosts::Failure::Refused &&
+                                  : hello.failure == core::Failure::Refused &&
                                         hello.number == row.refused && files.writes == written;
-        EXPECT_TRUE(answered && files.files[kSystemHostsPath] == row.after &&
+        EXPECT_TRUE(answered && files.files[core::kSystemHostsPath] == row.after &&
                     owner.owner == row.owner.owner && owner.group == row.owner.group &&
                     owner.mode == row.owner.mode)
             << row.what << ": " << hello.text << "\n"
-            << files.files[kSystemHostsPath];
+            << files.files[core::kSystemHostsPath];
     }
 }
 
@@ -136,23 +137,23 @@ TEST(HelperServer, GreetingAndEndGiveBackWithOwnerAndMode) {
 TEST(HelperServer, ConfinedFilesTouchOnlyTheHostsFileAndItsCopy) {
     MemoryFileSystem memory;
     memory.files["/etc/shadow"] = "root:x";
-    helper::ConfinedFiles files(memory, kSystemHostsPath, kHelperSavedHostsPath);
+    helper::ConfinedFiles files(memory, core::kSystemHostsPath, core::kHelperSavedHostsPath);
     const bool refused = !files.writeFile("/etc/shadow", "member::0").ok() &&
                          !files.readFile("/etc/shadow").ok() &&
                          !files.removeFile("/etc/shadow").ok() &&
                          !files.writeFile("/etc/hosts.d/x", "x", kUsers).ok();
-    const bool written = files.writeFile(kHelperSavedHostsPath, "copy").ok() &&
-                         files.writeFile(kSystemHostsPath, "new").ok();
-    const auto copy = memory.ownership(kHelperSavedHostsPath).value_or(platform::Ownership{});
-    const auto made = memory.ownership(kSystemHostsPath).value_or(platform::Ownership{});
+    const bool written = files.writeFile(core::kHelperSavedHostsPath, "copy").ok() &&
+                         files.writeFile(core::kSystemHostsPath, "new").ok();
+    const auto copy = memory.ownership(core::kHelperSavedHostsPath).value_or(platform::Ownership{});
+    const auto made = memory.ownership(core::kSystemHostsPath).value_or(platform::Ownership{});
     EXPECT_TRUE(refused && written && memory.files["/etc/shadow"] == "root:x");
     EXPECT_TRUE(copy.owner == 0 && copy.mode == 0600 && made.owner == 0 && made.mode == 0644);
 }
 
 class DeadHelper final : public platform::HelperLink {
 public:
-    helper::Reply call(const helper::Request&, int*) override {
-        return {hosts::Failure::LinkLost, 0, 0, "Error talking to tessel-helper: it ended"};
+    core::Reply call(const core::Request&, int*) override {
+        return {core::Failure::LinkLost, 0, 0, "Error talking to tessel-helper: it ended"};
     }
 };
 

@@ -33,30 +33,30 @@ TEST(BlockLists, ReadsEachFormatAndCountsBadLines) {
          "ok.example\n", 3},
     };
     for (const auto& row : rows) {
-        const auto parsed = lists::parseList(row.text);
+        const auto parsed = core::parseList(row.text);
         EXPECT_EQ(parsed.names, row.names) << row.format;
         EXPECT_EQ(parsed.badLines, row.bad) << row.format;
-        EXPECT_EQ(parsed.refusal, lists::Refusal::None) << row.format;
+        EXPECT_EQ(parsed.refusal, core::Refusal::None) << row.format;
     }
 }
 
 TEST(BlockLists, RefusesListsPastTheLimits) {
-    for (const std::size_t names : {lists::kMostNames, lists::kMostNames + 1}) {
+    for (const std::size_t names : {core::kMostNames, core::kMostNames + 1}) {
         std::string list;
         for (std::size_t i = 0; i < names; ++i) {
             list += "a.example\n";
         }
-        const auto parsed = lists::parseList(list);
+        const auto parsed = core::parseList(list);
         EXPECT_EQ(parsed.refusal,
-                  names > lists::kMostNames ? lists::Refusal::TooManyNames : lists::Refusal::None);
-        EXPECT_EQ(parsed.names.empty(), names > lists::kMostNames);
+                  names > core::kMostNames ? core::Refusal::TooManyNames : core::Refusal::None);
+        EXPECT_EQ(parsed.names.empty(), names > core::kMostNames);
     }
     // Pages never touched cost nothing: the refusal must come before any byte is read.
-    const std::size_t size = lists::kMostBytes + 1;
+    const std::size_t size = core::kMostBytes + 1;
     void* big = mmap(nullptr, size, PROT_READ, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     ASSERT_NE(big, MAP_FAILED);
-    EXPECT_EQ(lists::parseList({static_cast<const char*>(big), size}).refusal,
-              lists::Refusal::TooBig);
+    EXPECT_EQ(core::parseList({static_cast<const char*>(big), size}).refusal,
+              core::Refusal::TooBig);
     munmap(big, size);
 }
 
@@ -90,8 +90,8 @@ TEST(BlockLists, MergesWithoutDuplicatesOrAllowedNames) {
          "bad.example\nother.example\n"},
     };
     for (const auto& row : rows) {
-        const auto merged = lists::merge(row.badHosts, lists::combine(row.subscribed),
-                                         lists::AllowList(row.allowed));
+        const auto merged =
+            core::merge(row.badHosts, core::combine(row.subscribed), core::AllowList(row.allowed));
         EXPECT_EQ(merged.list, row.list) << row.what;
         EXPECT_EQ(merged.names, row.names) << row.what;
     }
@@ -114,7 +114,7 @@ TEST(BlockLists, KeepModeBlockOfManyNamesComesOutWhole) {
             const std::string number = std::to_string(i);
             names.append(number).append(row.length - number.size() - 2, 'x').append(".e\n");
         }
-        const std::string written = hosts::keepModePieces(user, "ad.example\r\n", names).whole();
+        const std::string written = core::keepModePieces(user, "ad.example\r\n", names).whole();
         ASSERT_EQ(written.substr(user.size(), head.size()), head);
         std::vector<std::size_t> perLine;
         for (std::size_t at = user.size() + head.size(); at < written.size();) {
@@ -127,11 +127,11 @@ TEST(BlockLists, KeepModeBlockOfManyNamesComesOutWhole) {
             at = end;
         }
         EXPECT_EQ(perLine, row.perLine);
-        EXPECT_EQ(hosts::restoreKeepMode(written), user);
+        EXPECT_EQ(core::restoreKeepMode(written), user);
         std::string second(row.length - 2, 'x');
         second.front() = '1';
-        EXPECT_TRUE(lists::resolverFinds(written, second.append(".e")));
-        EXPECT_FALSE(lists::resolverFinds(written, "x.e"));
+        EXPECT_TRUE(core::resolverFinds(written, second.append(".e")));
+        EXPECT_FALSE(core::resolverFinds(written, "x.e"));
     }
 }
 

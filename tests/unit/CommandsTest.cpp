@@ -25,9 +25,9 @@ const std::string kUser =
 const std::string kMachine =
     "127.0.0.1\tlocalhost\r\n127.0.1.1\ttestbox.lan\ttestbox\r\n"
     "::1     localhost ip6-localhost ip6-loopback\r\n";
-const std::string kKept = kUser + hosts::keepModeBlock(kListText);
-const std::string kReplaced = hosts::replaceModeText(kListText, kMachine);
-const std::string kLeftover = hosts::replaceModeText("old.example\r\n");
+const std::string kKept = kUser + core::keepModeBlock(kListText);
+const std::string kReplaced = core::replaceModeText(kListText, kMachine);
+const std::string kLeftover = core::replaceModeText("old.example\r\n");
 const std::string kSaved = kDir + "/data/hosts-before-tessel.dat";
 const std::string kPicture = kDir + "/data/Tessel.gif";
 // A user's file bigger than the writer's pieces, a million names, and the two written in keep
@@ -121,7 +121,7 @@ const std::map<std::string, Verb> kVerbs{
     {"million", [](H& h, auto&) { h.files.files[kList] = kMillion; }},
     {"saved",
      [](H& h, auto&) {
-         h.files.files[kSaved] = hosts::formatSavedHosts({kHosts, true, 0, 0, 0644, kUser});
+         h.files.files[kSaved] = core::formatSavedHosts({kHosts, true, 0, 0, 0644, kUser});
      }},
     {"reply",
      [](H& h, auto& text) {
@@ -247,7 +247,7 @@ const std::vector<Row> kRows{
      "start full=hosts downloadWhileShown menuExit", kKept, "ended", "Error removing text"},
     {"a file written since the kill stays", "False", "theirs\r\n", "saved start menuExit",
      "theirs\r\n", "ended", ""},
-    {"a leftover without a copy", "False", hosts::replaceModeText("old.example\r\n", kMachine),
+    {"a leftover without a copy", "False", core::replaceModeText("old.example\r\n", kMachine),
      "start menuExit", kMachine, "ended", ""},
     {"new HOSTS path from the next start", "True", kUser,
      "start pick=/srv/hosts menuAdvHosts2 menuExit", kUser, "ended", "Path changed.",
@@ -280,13 +280,12 @@ const std::vector<Row> kRows{
     {"first run, keep", "NotSet", kUser, "No start", kKept, "running",
      "Thanks|set to \"/etc/hosts\"", prefsText("True")},
     {"first run cancelled", "NotSet", kUser, "Cancel start", kUser, "ended", "Thanks"},
-    {"first run, no HOSTS file", "NotSet", kNone, "Yes No start", hosts::replaceModeText(kListText),
+    {"first run, no HOSTS file", "NotSet", kNone, "Yes No start", core::replaceModeText(kListText),
      "running", "Thanks|non-standard|set to \"/etc/hosts\"", prefsText("False")},
     {"first run, path chosen", "NotSet", kNone, "No Yes pick=/srv/hosts start", kNone, "running",
      "Thanks|non-standard|select|set to \"/srv/hosts\"", prefsText("True", kPicture, "/srv/hosts")},
-    {"first run, choice cancelled", "NotSet", kNone, "No Yes start",
-     hosts::keepModeBlock(kListText), "running", "Thanks|non-standard|select|set to \"/etc/hosts\"",
-     prefsText("True")},
+    {"first run, choice cancelled", "NotSet", kNone, "No Yes start", core::keepModeBlock(kListText),
+     "running", "Thanks|non-standard|select|set to \"/etc/hosts\"", prefsText("True")},
     {"first run, path question cancelled", "NotSet", kNone, "Yes Cancel start", kNone, "ended",
      "Thanks|non-standard", prefsText("False")},
     {"first run, selection refused", "NotSet", kNone, "Yes Yes Cancel start", kNone, "ended",

@@ -12,8 +12,7 @@
 #include "core/SavedHosts.h"
 #include "ui/EditorLayout.h"
 
-using namespace tessel::hosts;
-using namespace tessel::responder;
+using namespace tessel::core;
 using namespace std::string_literals;
 
 namespace {
@@ -225,7 +224,7 @@ TEST(ListEditor, ResizeRulesFollowTheOuterSize) {
 }
 
 TEST(PrefsFormat, OddFilesGiveTheirLinesOrNothing) {
-    using tessel::prefs::firstLines;
+    using tessel::core::firstLines;
     using Lines = std::vector<std::string>;
     EXPECT_EQ(firstLines("a\r\nb\nc", 3), (Lines{"a", "b", "c"}));
     EXPECT_EQ(firstLines("a\rb\r\n\r\nc\r\nd", 3), (Lines{"a\rb", "", "c"}));

@@ -14,7 +14,7 @@ using namespace tessel::platform;
 
 namespace {
 
-const std::string kReply = tessel::responder::buildReply("/opt/tessel/data/Tessel.gif");
+const std::string kReply = tessel::core::buildReply("/opt/tessel/data/Tessel.gif");
 constexpr std::size_t kRequest = 47;  // bytes: the listener never looks at them
 
 // Runs the event loop, which drives the listener, until `done` holds or the time is up.

@@ -11,13 +11,13 @@
 #include "core/Export.h"
 #include "core/Lines.h"
 
-namespace tessel::lists {
+namespace tessel::core {
 namespace {
 
 // The lines that are not comments.
 std::string body(std::string_view text, std::string_view comment) {
     std::string kept;
-    text::forEachLine(text, [&](std::string_view line) {
+    core::forEachLine(text, [&](std::string_view line) {
         if (!line.starts_with(comment)) {
             kept.append(line).push_back('\n');
         }
@@ -73,4 +73,4 @@ TEST(Export, ExactNamesInEachFormat) {
 }
 
 }  // namespace
-}  // namespace tessel::lists
+}  // namespace tessel::core

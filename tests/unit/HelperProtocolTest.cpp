@@ -5,7 +5,7 @@
 
 #include "core/HelperProtocol.h"
 
-using namespace tessel::helper;
+using namespace tessel::core;
 using namespace std::string_literals;
 
 namespace {
@@ -82,7 +82,7 @@ TEST(HelperProtocol, TakesOnlyWellFormedMessagesInOrder) {
         {"a header cut short", Read::Header, {"\x00\x00\x01"s}, false},
         {"a failure with its text",
          Read::Reply,
-         {encode(Reply{tessel::hosts::Failure::CannotListen, 98, 3, "in use"})},
+         {encode(Reply{tessel::core::Failure::CannotListen, 98, 3, "in use"})},
          true},
         {"the last outcome", Read::Reply, {"\x09"s + std::string(10, '\0')}, true},
         {"an unknown outcome", Read::Reply, {"\x0a"s + std::string(10, '\0')}, false},

@@ -4,7 +4,8 @@
 #include "fakes/FakePlatform.h"
 #include "prefs/Preferences.h"
 
-using namespace tessel::prefs;
+using namespace tessel::core;
+using tessel::prefs::Preferences;
 
 TEST(PrefsFormat, KeepValueIsWhatFollowsTheFirstFifteenCharacters) {
     const std::pair<const char*, KeepSetting> rows[] = {
