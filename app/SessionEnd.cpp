@@ -16,8 +16,9 @@ SessionEnd::SessionEnd(std::function<void()> exitSequence, std::function<void()>
     // Qt's own handling of the request would first try to close the windows, which the main
     // window refuses (it only hides), so the request is taken here before Qt sees it.
     QCoreApplication::instance()->installEventFilter(this);
-    // The program's own ends use _Exit, which runs no exit handler: this one runs only when
-    // something else ends the process, and exit() runs it once at most.
+    // The program's own ends return from main after this object is gone, so the handler finds
+    // nothing to do: it acts only when something else ends the process (Qt calls exit() when the
+    // display connection breaks), and exit() runs it once at most.
     static const bool registered = std::atexit(&SessionEnd::atProcessEnd) == 0;
     static_cast<void>(registered);
     current = this;
