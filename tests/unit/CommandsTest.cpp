@@ -218,6 +218,8 @@ const std::vector<Row> kRows{
      "paused", ""},
     {"server list OK", "True", kUser, "start menuServers2 cmdOK", kKept, "running",
      "Hosts file changed."},
+    {"a rewrite whose give-back fails ends there", "True", kUser,
+     "start menuServers full=hosts cmdOK", kKept, "ended", "Error removing text"},
     {"server list not saved", "True", kUser, "start menuServers full=list cmdOK", kKept, "running",
      "Error saving badHosts.dat: No space"},
     {"server list unreadable", "True", kUser, "start gone=list menuServers noEditor", kKept,
