@@ -26,9 +26,10 @@ Counter::~Counter() {
     delete floater_.data();
 }
 
-void Counter::onBlocked() {
-    ++count_;
-    if (count_ == kWideFrom) {
+void Counter::onBlocked(std::uint64_t connections) {
+    const bool widens = count_ < kWideFrom && count_ + connections >= kWideFrom;
+    count_ += connections;
+    if (widens) {
         loadFloater().widenTextBox();
     }
     // The displays follow on a timer that runs only while the count moves, so a burst wakes

@@ -25,7 +25,7 @@ public:
     Q_DISABLE_COPY_MOVE(Counter)
 
     std::uint64_t count() const { return count_; }
-    void onBlocked();
+    void onBlocked(std::uint64_t connections);
     void toggleFloater();
     void reset();
     // The floating counter, created hidden when it is not loaded.

@@ -178,7 +178,8 @@ class Server final {
 public:
     Server(const char* phase, EpollListener::Limits limits, int fromPeers)
         : phase_(phase), listener_(limits), fromPeers_(fromPeers) {
-        listener_.setEvents({[] { return std::string_view(kReply); }, [this] { ++served; }});
+        listener_.onServed([this](std::uint64_t connections) { served += connections; });
+        listener_.setReply(kReply);
         // Wakes the loop now and then, so deadlines are noticed when nothing else happens.
         ticker_.start(10);
     }

@@ -5,7 +5,6 @@
 #include <functional>
 #include <optional>
 #include <string>
-#include <string_view>
 
 namespace tessel::platform {
 
@@ -27,20 +26,20 @@ struct ListenError final {
 // sends nothing: its connections are served, by the same rule, when their first data arrives.
 class RedirectListener {
 public:
-    struct Events {
-        // The bytes to send to a newly accepted connection; valid until the next call.
-        std::function<std::string_view()> reply;
-        // A connection's first data arrived and it was closed: one connection served.
-        std::function<void()> served;
-    };
+    // Told, on the thread that owns the listener, how many connections were served since it was
+    // last told: a count, never a call per connection.
+    using Served = std::function<void(std::uint64_t connections)>;
 
     virtual ~RedirectListener() = default;
-    virtual void setEvents(Events events) = 0;
+    virtual void onServed(Served served) = 0;
+    // What every connection accepted from now on is sent.
+    virtual void setReply(std::string reply) = 0;
     // Closes both ports first, then listens on this one.
     virtual std::optional<ListenError> listen(std::uint16_t port) = 0;
     // Also listens on the count-only port, beside the one listen() opened.
     virtual std::optional<ListenError> listenCountOnly(std::uint16_t port) = 0;
-    // Closes both ports and every open connection; none of them is counted.
+    // Closes both ports and every open connection; none of them is counted, and none is answered
+    // once it returns.
     virtual void close() = 0;
     virtual bool isListening() const = 0;
     virtual std::size_t openConnections() const = 0;

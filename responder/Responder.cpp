@@ -7,21 +7,18 @@
 namespace tessel::responder {
 
 Responder::Responder(platform::RedirectListener& listener, platform::FileSystem& files, Ports ports,
-                     std::function<void()> blocked)
-    : listener_(listener),
-      files_(files),
-      ports_(ports),
-      blocked_(std::move(blocked)),
-      reply_(core::buildReply("")) {
-    listener_.setEvents({[this] { return std::string_view(reply_); }, [this] { blocked_(); }});
+                     platform::RedirectListener::Served blocked)
+    : listener_(listener), files_(files), ports_(ports) {
+    listener_.onServed(std::move(blocked));
+    listener_.setReply(core::buildReply(""));
 }
 
 void Responder::usePicture(const std::string& picturePath) {
     // A FIFO or a device chosen as the picture would hang the read or fill memory: only a
     // regular file that may still be sent is read, and anything else gets the redirect.
     const platform::ReadResult read = files_.readRegularFile(picturePath, core::kMaxPictureBytes);
-    reply_ = core::buildPictureReply(
-        picturePath, read.ok() ? std::optional<std::string_view>(read.bytes) : std::nullopt);
+    listener_.setReply(core::buildPictureReply(
+        picturePath, read.ok() ? std::optional<std::string_view>(read.bytes) : std::nullopt));
 }
 
 std::optional<platform::ListenError> Responder::startListening() {

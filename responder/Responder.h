@@ -17,11 +17,11 @@ struct Ports final {
 };
 
 // Owns the ports: answers every connection with the reply for the current picture and reports
-// each connection served. The reply is built once per chosen picture, never per connection.
+// the connections served. The reply is built once per chosen picture, never per connection.
 class Responder final {
 public:
     Responder(platform::RedirectListener& listener, platform::FileSystem& files, Ports ports,
-              std::function<void()> blocked);
+              platform::RedirectListener::Served blocked);
     // Callbacks hand out this object: it never moves.
     Responder(const Responder&) = delete;
     Responder& operator=(const Responder&) = delete;
@@ -40,8 +40,6 @@ private:
     platform::RedirectListener& listener_;
     platform::FileSystem& files_;
     Ports ports_;
-    std::function<void()> blocked_;
-    std::string reply_;
 };
 
 }  // namespace tessel::responder

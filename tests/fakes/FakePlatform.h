@@ -185,12 +185,14 @@ public:
 
 class FakeListener final : public RedirectListener {
 public:
-    Events events;
+    Served served;
+    std::string reply;
     bool listening = false;
     std::deque<ListenError> failures;  // the next listen() calls fail with these
     std::function<void()> onListen;
 
-    void setEvents(Events e) override { events = std::move(e); }
+    void onServed(Served s) override { served = std::move(s); }
+    void setReply(std::string r) override { reply = std::move(r); }
     std::optional<ListenError> listen(std::uint16_t) override {
         if (onListen) {
             onListen();
@@ -213,8 +215,7 @@ public:
 
     // A browser connects and sends its request: returns the reply it was sent.
     std::string connectAndSend() {
-        std::string reply(events.reply());
-        events.served();
+        served(1);
         return reply;
     }
 };
