@@ -19,6 +19,7 @@
 #include "platform/qt/QtMessageBox.h"
 #include "platform/qt/QtProcess.h"
 #include "platform/qt/QtTray.h"
+#include "platform/qt/QtWorker.h"
 #include "platform/qt/QtZOrder.h"
 #include "ui/Pictures.h"
 
@@ -82,7 +83,8 @@ int run(int argc, char** argv) {
     platform::QtZOrder zorder;
     zorder.bind(platform::WindowId::Main, window.get());
 
-    MainForm form({box, picker, files, process, instance, zorder, tray, listener},
+    platform::QtWorker worker;
+    MainForm form({box, picker, files, process, instance, zorder, tray, listener, worker},
                   std::move(window), {}, helper.get());
     zorder.resolve = [&form](platform::WindowId id) -> QWidget* {
         return id == platform::WindowId::Floater ? form.floater() : nullptr;

@@ -1,5 +1,8 @@
 #include "app/Filtering.h"
 
+#include <array>
+#include <memory>
+
 #include "core/HelperProtocol.h"
 #include "core/ProgramPaths.h"
 
@@ -130,6 +133,7 @@ void Filtering::setPausedMenus(bool paused) {
 }
 
 void Filtering::pause() {
+    finishWrites();
     paused_ = true;
     responder_.close();
     giveBackHostsFile();
@@ -143,6 +147,7 @@ void Filtering::pause() {
 }
 
 void Filtering::resume() {
+    finishWrites();
     makeHostsFile();
     if (services_.process.ending() || !startListening()) {
         return;
@@ -156,6 +161,7 @@ void Filtering::exit() {
     // From here on nothing writes the entries again: a list download that finishes while a
     // failing give-back shows its message must not put back what was just taken out.
     ending_ = true;
+    finishWrites();
     // Paused, the file already is the user's again: writing it only to take it back could fail
     // halfway (another server on the port) and leave the entries behind.
     if (!paused_) {
@@ -174,6 +180,7 @@ void Filtering::sessionEnding() {
 }
 
 void Filtering::giveBackQuietly() {
+    finishWrites();
     // While paused the file is already the user's.
     if (hostsTouched_ && !paused_) {
         giveBackHostsFile();
@@ -181,19 +188,39 @@ void Filtering::giveBackQuietly() {
 }
 
 void Filtering::rewriteAndTell() {
-    if (rewrite()) {
+    rewrite([this] {
         services_.box.show(
             "Hosts file changed. You must restart your\r\nweb browser for "
             "changes to take effect.");
-    }
+    });
 }
 
-bool Filtering::rewrite() {
+void Filtering::rewrite(std::function<void()> written) {
     if (paused_ || ending_) {
-        return false;
+        return;
     }
-    giveBackHostsFile();
-    return makeHostsFile();
+    // What the window's thread may change meanwhile is read now; the writer itself is the
+    // worker's until its job is done, since every other step waits for it (finishWrites).
+    auto outcomes = std::make_shared<std::array<core::Outcome, 2>>();
+    services_.worker.post(
+        [this, outcomes, path = settings_.hostsPath, keep = settings_.keepHostsFile] {
+            (*outcomes)[0] = hosts_.giveBackHostsFile(path, keep);
+            if (!(*outcomes)[0].ends()) {
+                (*outcomes)[1] = hosts_.makeHostsFile(path, keep);
+            }
+        },
+        [this, outcomes, written = std::move(written)] {
+            const auto& [givenBack, made] = *outcomes;
+            if (tell(givenBack) && !services_.process.ending() && tell(made) && made.ok() &&
+                written) {
+                written();
+            }
+        });
+}
+
+// A rewrite on its way is seen through, and told, before anything else touches the file.
+void Filtering::finishWrites() {
+    services_.worker.finish();
 }
 
 }  // namespace tessel::app

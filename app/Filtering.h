@@ -38,8 +38,8 @@ public:
     // given back. Whoever calls it makes sure no message box can show.
     void giveBackQuietly();
     // The server list changed: unless paused (Resume writes the new list), the HOSTS file is
-    // written anew. True when it was.
-    bool rewrite();
+    // given back and written anew, as one step on the worker; `written` follows when it was.
+    void rewrite(std::function<void()> written = {});
     // The same after the user edited a list: a rewritten file is news for the browsers.
     void rewriteAndTell();
 
@@ -52,6 +52,7 @@ private:
     // when the program ends.
     bool tell(const core::Outcome& outcome);
     void setPausedMenus(bool paused);
+    void finishWrites();
 
     const Services& services_;
     const ui::MenuItems& items_;

@@ -9,6 +9,7 @@
 #include "platform/RedirectListener.h"
 #include "platform/SingleInstance.h"
 #include "platform/Tray.h"
+#include "platform/Worker.h"
 #include "platform/ZOrder.h"
 
 namespace tessel::app {
@@ -26,6 +27,7 @@ struct Services final {
     platform::ZOrder& zorder;
     platform::Tray& tray;
     platform::RedirectListener& listener;
+    platform::Worker& worker;
 };
 
 // The one way the program ends: the icon goes, and once the caller has returned the event loop

@@ -62,9 +62,17 @@ Subscriptions::~Subscriptions() {
 void Subscriptions::load() {
     const auto allowed = services_.files.readFile(paths_.allowed());
     allowedText_ = allowed.ok() ? allowed.bytes : std::string();
-    allow_ = core::AllowList(allowedText_);
     entries_ = loadListCopies(services_.files, paths_);
-    combined_ = combine(urls());
+    std::vector<std::string_view> names;
+    for (const auto& entry : entries_) {
+        names.push_back(entry.parsed.names);
+    }
+    publish(core::combine(names));
+}
+
+void Subscriptions::publish(std::string combined) {
+    names_.store(
+        std::make_shared<const Names>(Names{std::move(combined), core::AllowList(allowedText_)}));
 }
 
 void Subscriptions::saveState(const Entry& entry) {
@@ -137,54 +145,99 @@ void Subscriptions::finished(QNetworkReply* reply) {
     reply->deleteLater();
     const auto node = replies_.extract(reply);
     received_.erase(node.mapped());
-    if (Entry* entry = find(node.mapped())) {
-        take(*entry, reply);
+    Entry* entry = find(node.mapped());
+    if (entry != nullptr && !take(*entry, reply)) {
         saveState(*entry);
     }
-    if (replies_.empty() && fresh_) {
+    settle();
+}
+
+// Once every download is in and read, the lists are merged on the worker, and the HOSTS file
+// written after them, in that order.
+void Subscriptions::settle() {
+    if (replies_.empty() && parsing_ == 0 && fresh_) {
         fresh_ = false;
-        combined_ = combine(urls());
-        rewrite_();
+        auto names = std::make_shared<std::vector<std::string>>(namesOf(urls()));
+        auto combined = std::make_shared<std::string>();
+        services_.worker.post(
+            [names, combined] {
+                *combined =
+                    core::combine(std::vector<std::string_view>(names->begin(), names->end()));
+            },
+            [this, combined] {
+                publish(std::move(*combined));
+                rewrite_();
+            });
     }
     emit changed();
 }
 
-// A failed, cut or refused download keeps the copy there is, and says why.
-void Subscriptions::take(Entry& entry, QNetworkReply* reply) {
+// A failed, cut or refused download keeps the copy there is, and says why. True when the body
+// goes to be read on the worker.
+bool Subscriptions::take(Entry& entry, QNetworkReply* reply) {
     if (reply->property("refused").toBool()) {
         entry.state = refusalText(core::Refusal::TooBig);
-        return;
+        return false;
     }
     if (reply->error() != QNetworkReply::NoError) {
         entry.state = "Failed: " + reply->errorString().toStdString();
-        return;
+        return false;
     }
     const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const std::int64_t now = QDateTime::currentSecsSinceEpoch();
     if (status == 304) {
-        entry.fetched = now;
+        entry.fetched = QDateTime::currentSecsSinceEpoch();
         entry.state = "Up to date";
-        return;
+        return false;
     }
-    const QByteArray body = reply->readAll();
+    QByteArray body = reply->readAll();
     const QVariant length = reply->header(QNetworkRequest::ContentLengthHeader);
     if (length.isValid() && length.toLongLong() != body.size()) {
         entry.state = "Failed: the download was cut short";
-        return;
+        return false;
     }
-    auto parsed = core::parseList(std::string_view(body.constData(), body.size()));
-    if (parsed.refusal != core::Refusal::None) {
-        entry.state = refusalText(parsed.refusal);
-        return;
-    }
-    const auto saved = services_.files.writeFile(paths_.listCopy(listKey(entry.url)),
-                                                 std::string_view(body.constData(), body.size()));
-    entry.state = saved.ok() ? "Up to date" : "Downloaded, but not kept: " + saved.error();
-    entry.parsed = std::move(parsed);
-    entry.fetched = now;
-    entry.etag = header(reply, "ETag");
-    entry.lastModified = header(reply, "Last-Modified");
-    fresh_ = true;
+    parse(entry.url, std::move(body), header(reply, "ETag"), header(reply, "Last-Modified"));
+    return true;
+}
+
+// A million names take a while to read and keep: the window's thread goes on meanwhile.
+void Subscriptions::parse(const std::string& url, QByteArray body, std::string etag,
+                          std::string lastModified) {
+    struct Read final {
+        core::ParsedList parsed;
+        platform::Status saved;
+    };
+    auto read = std::make_shared<Read>();
+    ++parsing_;
+    services_.worker.post(
+        [read, body = std::move(body), path = paths_.listCopy(listKey(url)),
+         &files = services_.files] {
+            const std::string_view bytes(body.constData(), static_cast<std::size_t>(body.size()));
+            read->parsed = core::parseList(bytes);
+            if (read->parsed.refusal == core::Refusal::None) {
+                read->saved = files.writeFile(path, bytes);
+            }
+        },
+        [this, read, url, etag = std::move(etag), lastModified = std::move(lastModified)] {
+            --parsing_;
+            Entry* entry = find(url);
+            if (entry == nullptr) {
+                return settle();  // unsubscribed meanwhile
+            }
+            if (read->parsed.refusal != core::Refusal::None) {
+                entry->state = refusalText(read->parsed.refusal);
+            } else {
+                entry->state = read->saved.ok()
+                                   ? "Up to date"
+                                   : "Downloaded, but not kept: " + read->saved.error();
+                entry->parsed = std::move(read->parsed);
+                entry->fetched = QDateTime::currentSecsSinceEpoch();
+                entry->etag = etag;
+                entry->lastModified = lastModified;
+                fresh_ = true;
+            }
+            saveState(*entry);
+            settle();
+        });
 }
 
 Subscriptions::Entry* Subscriptions::find(const std::string& url) {
@@ -220,15 +273,16 @@ platform::Status Subscriptions::apply(const std::vector<std::string>& urls,
                                       : loadListCopy(services_.files, paths_, url));
     }
     entries_ = std::move(kept);
-    combined_ = combine(urls);
     allowedText_ = allowed;
-    allow_ = core::AllowList(allowedText_);
+    const auto names = namesOf(urls);
+    publish(core::combine(std::vector<std::string_view>(names.begin(), names.end())));
     emit changed();
     return status;
 }
 
-std::string Subscriptions::combine(const std::vector<std::string>& urls) const {
-    std::vector<std::string_view> names;
+// Each listed URL's names, copied: the worker reads them while the window may change the lists.
+std::vector<std::string> Subscriptions::namesOf(const std::vector<std::string>& urls) const {
+    std::vector<std::string> names;
     for (const auto& url : urls) {
         for (const auto& entry : entries_) {
             if (entry.url == url) {
@@ -236,21 +290,24 @@ std::string Subscriptions::combine(const std::vector<std::string>& urls) const {
             }
         }
     }
-    return core::combine(names);
+    return names;
 }
 
 core::Merged Subscriptions::merge(std::string badHosts) const {
+    const auto names = names_.load();
     // Nothing subscribed and nothing allowed: the server list goes on as it is, neither copied
     // nor looked through, however long it is.
-    if (combined_.empty() && allow_.empty()) {
+    if (!names || (names->combined.empty() && names->allow.empty())) {
         return {std::move(badHosts), {}, 0};
     }
-    return core::merge(badHosts, combined_, allow_);
+    return core::merge(badHosts, names->combined, names->allow);
 }
 
 core::Merged Subscriptions::merge(std::string_view badHosts, const std::vector<std::string>& urls,
                                   const core::AllowList& allow) const {
-    return core::merge(badHosts, combine(urls), allow);
+    const auto names = namesOf(urls);
+    return core::merge(
+        badHosts, core::combine(std::vector<std::string_view>(names.begin(), names.end())), allow);
 }
 
 }  // namespace tessel::app

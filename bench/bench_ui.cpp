@@ -68,11 +68,12 @@ int main(int argc, char** argv) {
     fakes::FakeZOrder zorder;
     fakes::FakeTray tray;
     platform::EpollListener listener;
+    fakes::FakeWorker worker;
     process.directory = "/opt/tessel";
     files.files["/opt/tessel/data/badHosts.dat"] = "ads.example.com\r\n";
     files.files["/opt/tessel/data/prefs.dat"] =
         "/opt/tessel/data/Tessel.gif\r\n/tmp/bench-hosts\r\n80\r\n80\r\nkeepHostsFile: False\r\n";
-    app::MainForm form({box, picker, files, process, instance, zorder, tray, listener},
+    app::MainForm form({box, picker, files, process, instance, zorder, tray, listener, worker},
                        std::make_unique<ui::MainWindow>(), responder::Ports{0, 0});
     form.load();
     // Displays are refreshed by the repeating timer; run it from the real event loop.

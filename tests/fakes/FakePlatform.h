@@ -18,6 +18,7 @@
 #include "platform/RedirectListener.h"
 #include "platform/SingleInstance.h"
 #include "platform/Tray.h"
+#include "platform/Worker.h"
 #include "platform/ZOrder.h"
 
 namespace tessel::fakes {
@@ -218,6 +219,16 @@ public:
         served(1);
         return reply;
     }
+};
+
+// Runs each job at once, on the caller's thread.
+class FakeWorker final : public Worker {
+public:
+    void post(std::function<void()> job, std::function<void()> done) override {
+        job();
+        done();
+    }
+    void finish() override {}
 };
 
 }  // namespace tessel::fakes

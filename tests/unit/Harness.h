@@ -42,13 +42,14 @@ public:
     fakes::FakeZOrder zorder;
     fakes::FakeTray tray;
     fakes::FakeListener listener;
+    fakes::FakeWorker worker;
     std::unique_ptr<app::MainForm> form;
 
     explicit Harness(const std::string& keep = "False") {
         files.files[kList] = kListText;
         files.files[kPrefs] = prefsText(keep);
         form = std::make_unique<app::MainForm>(
-            app::Services{box, picker, files, process, instance, zorder, tray, listener},
+            app::Services{box, picker, files, process, instance, zorder, tray, listener, worker},
             std::make_unique<ui::MainWindow>());
     }
 
