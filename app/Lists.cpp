@@ -88,7 +88,7 @@ void Lists::open() {
     editor_ = new ui::ListsWindow(window_.windowIcon());
     editor_->setRows(rows());
     editor_->setAllowedText(subscriptions_.allowedText());
-    editor_->setCost(currentCost());
+    measureCost();
     editor_->setProgress(subscriptions_.downloading(), 0, 0);
     connect(editor_, &ui::ListsWindow::okClicked, this, &Lists::ok);
     connect(editor_, &ui::ListsWindow::updateClicked, &subscriptions_, &Subscriptions::updateNow);
@@ -99,10 +99,20 @@ void Lists::open() {
     editor_->show();
 }
 
-// What one lookup costs with the lists as they are; the server list's bytes move into the merge.
-std::string Lists::currentCost() const {
-    auto list = services_.files.readFile(paths_.list());
-    return costText(subscriptions_.merge(list.ok() ? std::move(list.bytes) : std::string()));
+// What one lookup costs with the lists as they are, measured on the worker over the names as
+// last published; the server list's bytes move into the merge.
+void Lists::measureCost() {
+    auto text = std::make_shared<std::string>();
+    services_.worker.post(
+        [text, path = paths_.list(), &files = services_.files, &subscriptions = subscriptions_] {
+            auto list = files.readFile(path);
+            *text = costText(subscriptions.merge(list.ok() ? std::move(list.bytes) : std::string()));
+        },
+        [this, text] {
+            if (editor_ != nullptr) {
+                editor_->setCost(*text);
+            }
+        });
 }
 
 void Lists::showStates() {
@@ -112,7 +122,7 @@ void Lists::showStates() {
     editor_->showStates(rows());
     editor_->setProgress(subscriptions_.downloading(), 0, 0);
     if (!subscriptions_.downloading()) {
-        editor_->setCost(currentCost());
+        measureCost();
     }
 }
 

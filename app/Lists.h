@@ -35,7 +35,7 @@ private:
     void ok();
     bool costAccepted(const std::vector<std::string>& urls, const std::string& allowed);
     void showStates();
-    std::string currentCost() const;
+    void measureCost();
     std::vector<ui::ListsWindow::Row> rows() const;
 
     const Services& services_;

@@ -19,15 +19,34 @@ void ServerList::open() {
         editor_->bringToFront();
         return;
     }
+    if (opening_) {
+        return;  // the list is on its way
+    }
+    opening_ = true;
+    // A million names take a while to read and sort: the worker does it, the window follows.
+    auto read = std::make_shared<std::pair<platform::ReadResult, std::string>>();
+    services_.worker.post(
+        [read, path = listPath_, &files = services_.files] {
+            read->first = files.readFile(path);
+            if (read->first.ok()) {
+                read->second = core::loadForEditing(read->first.bytes);
+            }
+        },
+        [this, read] {
+            opening_ = false;
+            show(read->first.status, std::move(read->second));
+        });
+}
+
+void ServerList::show(const platform::Status& read, std::string text) {
     services_.zorder.setTopmost(WindowId::Main, false);
-    const auto list = services_.files.readFile(listPath_);
-    if (!list.ok()) {
-        services_.box.show("Error opening badHosts.dat:\r\n" + list.status.error());
+    if (!read.ok()) {
+        services_.box.show("Error opening badHosts.dat:\r\n" + read.error());
         services_.zorder.setTopmost(WindowId::Main, true);
         return;
     }
     editor_ = new ui::ServersWindow(window_.windowIcon());
-    editor_->setListText(core::loadForEditing(list.bytes));
+    editor_->setListText(text);
     connect(editor_, &ui::ServersWindow::okClicked, this, &ServerList::ok);
     connect(editor_, &ui::ServersWindow::unloaded, this, [this] {
         editor_ = nullptr;

@@ -25,6 +25,7 @@ public:
     ui::ServersWindow* editor() const { return editor_; }
 
 private:
+    void show(const platform::Status& read, std::string text);
     void ok();
 
     const Services& services_;
@@ -32,6 +33,7 @@ private:
     std::string listPath_;
     Filtering& filtering_;
     QPointer<ui::ServersWindow> editor_;
+    bool opening_ = false;
 };
 
 }  // namespace tessel::app
