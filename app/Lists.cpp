@@ -106,7 +106,8 @@ void Lists::measureCost() {
     services_.worker.post(
         [text, path = paths_.list(), &files = services_.files, &subscriptions = subscriptions_] {
             auto list = files.readFile(path);
-            *text = costText(subscriptions.merge(list.ok() ? std::move(list.bytes) : std::string()));
+            *text =
+                costText(subscriptions.merge(list.ok() ? std::move(list.bytes) : std::string()));
         },
         [this, text] {
             if (editor_ != nullptr) {

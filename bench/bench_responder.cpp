@@ -85,19 +85,27 @@ std::string makeProgram(const fs::path& program) {
 // With two processors or more, the servers run on the last and the load client on the first.
 // Left to the scheduler, a server sometimes shares the client's processor for a whole run and
 // sometimes not, and its rate moves by a third between runs for that alone.
+// Both are measured: the servers placed, and the servers left to the scheduler, which may then
+// spread the program's two threads over both processors.
+bool pinned = true;
 constexpr int kClientCpu = 0;
 int serverCpu() {
     const long cpus = ::sysconf(_SC_NPROCESSORS_ONLN);
     return cpus > 1 ? static_cast<int>(cpus - 1) : -1;
 }
 
+// Unpinned, any processor will do.
 void placeOn(int cpu) {
-    if (cpu < 0 || serverCpu() < 0) {
+    if (cpu < 0) {
         return;
     }
     cpu_set_t set;
     CPU_ZERO(&set);
-    CPU_SET(cpu, &set);
+    for (int each = 0; each <= serverCpu(); ++each) {
+        if (!pinned || each == cpu) {
+            CPU_SET(each, &set);
+        }
+    }
     ::sched_setaffinity(0, sizeof set, &set);  // only a placement: without it, runs still run
 }
 
@@ -372,7 +380,9 @@ int main(int argc, char** argv) {
         comparePictureWithRedirect(program);
         return 0;
     }
-    {
+    for (const bool placed : {true, false}) {
+        pinned = placed;
+        placeOn(kClientCpu);
         Server baseline{"baseline", reply, ServerProcess([&reply](int readyFd) {
                             placeOn(serverCpu());
                             tessel::bench::runBaselineServer(reply, readyFd);
@@ -386,8 +396,9 @@ int main(int argc, char** argv) {
                 server->idleRssKb = tessel::bench::residentKb(server->process.pid());
                 warmUp(*server);
             }
-            std::printf("redirect responder: %d runs of %lld ms per load and server, medians\n",
-                        kRepeats, static_cast<long long>(kDuration.count()));
+            std::printf("redirect responder, %s: %d runs of %lld ms per load and server, medians\n",
+                        placed ? "servers pinned to the last processor" : "unpinned", kRepeats,
+                        static_cast<long long>(kDuration.count()));
             measureAll({&baseline, &ours});
             printRuns(baseline, ours);
             printGoals(baseline, ours);

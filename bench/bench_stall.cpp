@@ -76,8 +76,9 @@ private:
         for (int peer; (peer = ::accept(fd_, nullptr, nullptr)) >= 0; ::close(peer)) {
             char request[4096];
             [[maybe_unused]] const auto got = ::recv(peer, request, sizeof request, 0);
-            const std::string head = "HTTP/1.1 200 OK\r\nContent-Length: " +
-                                     std::to_string(body_.size()) + "\r\nConnection: close\r\n\r\n";
+            const std::string head =
+                "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body_.size()) +
+                "\r\nConnection: close\r\n\r\n";
             ::send(peer, head.data(), head.size(), MSG_NOSIGNAL);
             for (std::size_t sent = 0; sent < body_.size();) {
                 const auto n = ::send(peer, body_.data() + sent, body_.size() - sent, MSG_NOSIGNAL);
@@ -158,8 +159,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directory(dir + "/data");
     ListServer lists(names("sub", "\n"));
     put(dir + "/data/badHosts.dat", "ads.example.com\r\n");
-    put(dir + "/data/prefs.dat", dir + "/data/Tessel.gif\r\n" + dir +
-                                     "/hosts\r\n80\r\n80\r\nkeepHostsFile: False\r\n");
+    put(dir + "/data/prefs.dat",
+        dir + "/data/Tessel.gif\r\n" + dir + "/hosts\r\n80\r\n80\r\nkeepHostsFile: False\r\n");
     put(dir + "/hosts", "127.0.0.1 localhost\n");
 
     fakes::FakeMessageBox box;
@@ -197,7 +198,6 @@ int main(int argc, char** argv) {
         form.subscriptions().updateNow();
         const double block = longestBlock(written);
         report("(a) 1,000,000 names merged, written", merging.worst(), baseline, block);
-
     }
     put(dir + "/data/badHosts.dat", names("ads", "\r\n"));
     {

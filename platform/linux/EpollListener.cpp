@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
 #include <cstring>
 
@@ -15,6 +16,9 @@
 
 namespace tessel::platform {
 namespace {
+
+// How often a steady stream of connections served is told: as often as the displays change.
+constexpr int kBatchMs = 50;
 
 ListenError errorFrom(int number) {
     return ListenError{listenErrorNumber(number), std::strerror(number)};
@@ -40,8 +44,9 @@ EpollListener::EpollListener(Limits limits)
     raiseDescriptorLimit();
 }
 
-// The notifier goes before the loop whose descriptor it watches.
+// The notifier and the timer go before the loop they call.
 EpollListener::~EpollListener() {
+    batch_.reset();
     notifier_.reset();
 }
 
@@ -65,12 +70,31 @@ std::optional<ListenError> EpollListener::ensureLoop() {
     loop_->setReply(reply_);
     notifier_ = std::make_unique<QSocketNotifier>(loop_->servedEvent(), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { takeServed(); });
+    batch_ = std::make_unique<QTimer>();
+    batch_->setInterval(kBatchMs);
+    QObject::connect(batch_.get(), &QTimer::timeout, [this] { batch(); });
     return std::nullopt;
 }
 
+// The first connection served after a quiet spell is told at once; the ones that follow it wait
+// for the batch, so a flood wakes this thread twenty times a second, not once per pass.
 void EpollListener::takeServed() {
     const std::uint64_t served = loop_->takeServed();
+    notifier_->setEnabled(false);
+    batch_->start();
     if (served != 0 && served_) {
+        served_(served);
+    }
+}
+
+void EpollListener::batch() {
+    const std::uint64_t served = loop_->takeServed();
+    if (served == 0) {
+        batch_->stop();
+        notifier_->setEnabled(true);  // a count that came meanwhile keeps its descriptor readable
+        return;
+    }
+    if (served_) {
         served_(served);
     }
 }

@@ -11,6 +11,7 @@
 #include "platform/linux/ListenerLoop.h"
 
 class QSocketNotifier;
+class QTimer;
 
 namespace tessel::platform {
 
@@ -18,7 +19,8 @@ namespace tessel::platform {
 // owner's thread, and then handed to a ListenerLoop: its own thread accepts and answers every
 // connection in an epoll set of its own, so the window's thread never delays a browser, and an
 // idle listener wakes nothing. The owner's event loop hears of connections served through one
-// descriptor, at most once per pass however many there were.
+// descriptor: the first at once, then, while they keep coming, in one batch every 50 ms, however
+// many there were.
 // Binds 127.0.0.1 only: nothing from another machine can reach it.
 class EpollListener final : public RedirectListener {
 public:
@@ -52,6 +54,7 @@ private:
     std::optional<ListenError> open(ListenerLoop::Door door, std::uint16_t port);
     std::variant<int, ListenError> bound(std::uint16_t port) const;
     void takeServed();
+    void batch();
 
     Limits limits_;
     Served served_;
@@ -60,6 +63,7 @@ private:
     std::array<std::uint16_t, 2> ports_{};  // 0 while the door is shut
     std::unique_ptr<ListenerLoop> loop_;
     std::unique_ptr<QSocketNotifier> notifier_;
+    std::unique_ptr<QTimer> batch_;  // runs while connections keep being served
 };
 
 }  // namespace tessel::platform
