@@ -15,12 +15,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 (cd "$root/build-asan" && ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions="$root/tests/lsan.supp" \
     ctest --output-on-failure -j2 --timeout 900)
 
-# Only what runs the listener's thread: the rest of the program has one thread.
+# What runs the listener's thread and the worker's: the rest of the program has one thread.
 tsan=(EpollListenerTest CommandsTest CounterTest tessel_load)
 cmake -S "$root" -B "$root/build-tsan" -DCMAKE_BUILD_TYPE=Debug -DTESSEL_TSAN=ON -DTESSEL_BENCH=OFF >/dev/null
 cmake --build "$root/build-tsan" -j"$(nproc)" --target "${tsan[@]}"
 (cd "$root/build-tsan" && TSAN_OPTIONS=halt_on_error=1 \
-    ctest --output-on-failure --timeout 600 -R '^(EpollListener|Commands|Counter|load)\.')
+    ctest --output-on-failure --timeout 600 -R '^(EpollListener|QtWorker|Commands|Counter|load)\.')
 
 if [ -d "$root/fuzz" ]; then
     "$root/scripts/build.sh" fuzz "$root/build-fuzz"

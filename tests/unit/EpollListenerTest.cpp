@@ -8,6 +8,7 @@
 
 #include "core/Reply.h"
 #include "platform/linux/EpollListener.h"
+#include "platform/qt/QtWorker.h"
 
 using namespace std::chrono_literals;
 using namespace tessel::platform;
@@ -138,3 +139,25 @@ TEST(EpollListener, CloseListenAndTakenPort) {
 }
 
 }  // namespace
+
+// Jobs run in the order given, each `done` back on this thread once; finish() sees every job
+// through, one posted by a `done` included, and a `done` never runs twice.
+TEST(QtWorker, RunsInOrderAndFinishSeesEveryJobThrough) {
+    tessel::platform::QtWorker worker;
+    std::vector<int> ran, done;  // `ran` only from the worker, one job at a time
+    for (int job = 0; job < 3; ++job) {
+        worker.post([&ran, job] { ran.push_back(job); },
+                    [&, job] {
+                        done.push_back(job);
+                        if (job == 0) {
+                            worker.post([&ran] { ran.push_back(3); },
+                                        [&done] { done.push_back(3); });
+                        }
+                    });
+    }
+    worker.finish();
+    const std::vector<int> atFinish = done;
+    pump([] { return false; }, 50ms);
+    const std::vector<int> all{0, 1, 2, 3};
+    EXPECT_TRUE(ran == all && atFinish == all && done == all) << ::testing::PrintToString(done);
+}
