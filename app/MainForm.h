@@ -66,6 +66,7 @@ private:
     void connectMenus();
     void open();
     void showAbout();
+    void toggleStartAtLogin();
 
     friend struct testing::FormAccess;
 
