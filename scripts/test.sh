@@ -10,7 +10,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 
 "$root/scripts/build.sh" release "$root/build"
 # The Debian package, which the install test below checks, installs and runs.
-"$root/scripts/package.sh" "$root/build/package"
+"$root/scripts/package.sh" "$root/build/deb"
 (cd "$root/build" && ctest --output-on-failure -j2 --timeout 600)
 
 "$root/scripts/build.sh" asan "$root/build-asan"

@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# The Debian package as a desktop gets it: built by scripts/package.sh into $1, and passed by
-# lintian (no error) and the desktop entry and AppStream validators. Then, in private namespaces
-# over throwaway overlays of /usr, /etc and /var, dpkg installs it, an unprivileged member of the
-# group tessel runs /usr/bin/tessel with its files in $XDG_CONFIG_HOME (port 80 answers with a
-# shipped picture, /etc/hosts is written, and given back at SIGTERM), and removing and purging it
-# leave no file, group, capability or lock behind.
+# The Debian package from scripts/package.sh, passed by lintian and the validators, installed by dpkg
+# in private namespaces over throwaway overlays of /usr, /etc and /var, and run by a member of the
+# group tessel: port 80 answers, /etc/hosts is written and given back. Purging leaves nothing of it.
 set -euo pipefail
 . "$(dirname "$0")/e2e/lib.sh"
 if [ "${2:-}" != inside ]; then
@@ -32,14 +29,12 @@ for dir in usr etc var; do
 done
 printf '127.0.0.1\tlocalhost\n10.1.2.3 printer\n' >/etc/hosts
 cp /etc/hosts "$tmp/hosts.orig"
-
 said=$(dpkg -i "$deb" 2>&1) || fail "dpkg -i: $said"
 grep -q 'usermod -aG tessel USER' <<<"$said" || fail "the installation does not say how to join tessel"
 helper=/usr/libexec/tessel/tessel-helper
 [ "$(stat -c '%a %U %G' $helper)" = "750 root tessel" ] || fail "helper: $(stat -c '%a %U %G' $helper)"
 getcap $helper | grep -q ' cap_chown,cap_dac_override,cap_fowner,cap_net_bind_service=ep$' ||
     fail "helper capabilities: $(getcap $helper)"
-
 # A member's first start, its settings already chosen: replace mode and a shipped picture.
 config=$tmp/config
 mkdir -p "$config/tessel"
@@ -54,7 +49,6 @@ grep -q 'Hosts file created by Tessel' /etc/hosts || fail "/etc/hosts was not wr
 cmp -s /usr/share/tessel/badHosts.dat "$config/tessel/badHosts.dat" || fail "the server list was not copied"
 terminate "installed tessel"
 given_back "installed tessel"
-
 dpkg -r tessel >/dev/null
 getent group tessel >/dev/null || fail "removal, not purge, took the group away"
 dpkg -P tessel >/dev/null
