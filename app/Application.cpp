@@ -41,7 +41,8 @@ std::unique_ptr<platform::HelperProcess> startHelper(platform::MessageBox& box,
     } else if (!started.link) {
         box.show("Tessel may not open port 80 or write " + std::string(core::kSystemHostsPath) +
                  " as this user, and tessel-helper cannot run: " + started.error +
-                 ".\r\nAs root, run scripts/grant.sh " + process.programDirectory() +
+                 ".\r\nAs root, run scripts/grant.sh " +
+                 core::parentDirectory(process.paths().helper()) +
                  " once, then add this user to the group tessel (usermod -aG tessel " +
                  platform::userName() + ") and log in again.\r\nExiting Tessel.");
     }

@@ -3,6 +3,7 @@
 #include <QAction>
 
 #include "core/PicturePresets.h"
+#include "platform/linux/Autostart.h"
 
 namespace tessel::app {
 
@@ -53,6 +54,7 @@ void MainForm::connectMenus() {
     on(items.exit, [this] { filtering_.exit(); });
     on(items.servers, [this] { serverList_.open(); });
     on(items.lists, [this] { lists_.open(); });
+    on(items.startAtLogin, &MainForm::toggleStartAtLogin);
     on(items.picturePath, [this] { pictures_.choosePicture(); });
     for (std::size_t row = 0; row < items.presets.size(); ++row) {
         on(items.presets[row], [this, row] { pictures_.choosePreset(static_cast<int>(row)); });
@@ -69,6 +71,7 @@ bool MainForm::load() {
         services_.process.quit();
         return false;
     }
+    window_->items().startAtLogin.setChecked(platform::startsAtLogin());
     const bool firstRun = prefs_.keepHostsFileNotSet(paths_.prefs());
     if (!services_.process.ending() && firstRun) {
         firstRun_.run(settings_.keepHostsFile);
@@ -109,6 +112,19 @@ void MainForm::showAbout() {
         services_.process.processEvents();
     }
     services_.zorder.setTopmost(WindowId::Main, true);
+}
+
+// The check mark says whether the entry is there, whatever the click made of it.
+void MainForm::toggleStartAtLogin() {
+    const bool on = !platform::startsAtLogin();
+    const std::string program = services_.process.programDirectory() + "/tessel";
+    if (const auto done = platform::startAtLogin(on, program); !done.ok()) {
+        services_.box.show(std::string(on ? "Error writing " : "Error removing ")
+                               .append(platform::autostartEntryPath())
+                               .append(": ")
+                               .append(done.error()));
+    }
+    window_->items().startAtLogin.setChecked(platform::startsAtLogin());
 }
 
 }  // namespace tessel::app

@@ -65,6 +65,7 @@ private:
     void connectMenus();
     void open();
     void showAbout();
+    void toggleStartAtLogin();
 
     friend struct testing::FormAccess;
 

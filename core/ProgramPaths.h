@@ -24,19 +24,24 @@ inline std::string parentDirectory(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// The user's own directory for the program's files where its data/ is not theirs to write:
-// $XDG_CONFIG_HOME/tessel, or ~/.config/tessel when that is unset or not absolute.
-inline std::string userConfigDirectory(const std::string& xdgConfigHome, const std::string& home) {
-    return (xdgConfigHome.starts_with('/') ? xdgConfigHome : home + "/.config") + "/tessel";
+// The user's directory for programs' files: $XDG_CONFIG_HOME, or ~/.config when that is unset or
+// not absolute. The program's own files go in its tessel/ where its data/ is not theirs to write.
+inline std::string configHome(const std::string& xdgConfigHome, const std::string& home) {
+    return xdgConfigHome.starts_with('/') ? xdgConfigHome : home + "/.config";
 }
 
 // The shipped files live in data/ beside the program; the files the program writes live there
-// too unless `userFiles` names the user's own directory for them.
+// too unless `userFiles` names the user's own directory for them. A program in a `bin` directory
+// is installed the system's way (as the package does): its shipped files are in ../share/tessel
+// and its helper in ../libexec/tessel, so nothing but the program itself lies on the PATH.
 struct ProgramPaths final {
     std::string directory;
     std::string userFiles = {};
 
-    std::string data() const { return directory + "/data"; }
+    bool installed() const { return directory.ends_with("/bin"); }
+    std::string data() const {
+        return installed() ? parentDirectory(directory) + "/share/tessel" : directory + "/data";
+    }
     std::string files() const { return userFiles.empty() ? data() : userFiles; }
     std::string prefs() const { return files() + "/prefs.dat"; }
     std::string list() const { return files() + "/badHosts.dat"; }
@@ -52,7 +57,10 @@ struct ProgramPaths final {
     std::string savedHosts() const { return files() + "/hosts-before-tessel.dat"; }
     std::string defaultPicture() const { return data() + "/Tessel.gif"; }
     // The child that holds the rights to the low ports and /etc/hosts.
-    std::string helper() const { return directory + "/tessel-helper"; }
+    std::string helper() const {
+        return (installed() ? parentDirectory(directory) + "/libexec/tessel" : directory) +
+               "/tessel-helper";
+    }
 };
 
 }  // namespace tessel::core

@@ -23,4 +23,5 @@ getent group tessel >/dev/null || groupadd --system tessel
 chown root:tessel "$helper"
 chmod 0750 "$helper"
 setcap cap_net_bind_service,cap_dac_override,cap_chown,cap_fowner=ep "$helper"
-echo "tessel-helper may now be run by the group tessel; add a user with: usermod -aG tessel USER"
+echo "tessel-helper may now be run by the group tessel. Add a user, who may filter from their next"
+echo "login, with: usermod -aG tessel USER"

@@ -30,6 +30,9 @@ test_packages=(
     python3 chromium
     # The export test: the DNS servers it loads the exported files into, dig, and the zone checker.
     dnsmasq-base unbound bind9-dnsutils bind9-utils
+    # The Debian package: what CPack runs to make it (dpkg-shlibdeps, dpkg-buildflags, file), and
+    # the checkers it must pass.
+    dpkg-dev file lintian appstream desktop-file-utils
 )
 
 case "$purpose" in

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Sets up, builds and runs every test: the release build, then the whole suite again under
-# AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, the listener's thread and the
-# code that talks to it under ThreadSanitizer, then short fuzzing runs.
+# Sets up, builds and runs every test: the release build and the Debian package, then the whole
+# suite again under AddressSanitizer, LeakSanitizer and UndefinedBehaviorSanitizer, the listener's
+# and the worker's threads under ThreadSanitizer, then short fuzzing runs.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/setup.sh" test
@@ -9,6 +9,8 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/check-format.sh"
 
 "$root/scripts/build.sh" release "$root/build"
+# The Debian package, which the install test below checks, installs and runs.
+"$root/scripts/package.sh" "$root/build/deb"
 (cd "$root/build" && ctest --output-on-failure -j2 --timeout 600)
 
 "$root/scripts/build.sh" asan "$root/build-asan"

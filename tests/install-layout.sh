@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The installed tree is a runnable program directory plus the desktop launcher and icon. A fresh
-# installation starts with the first-run questions; a second install keeps the settings.
+# The installed tree is laid out the system's way: the program in bin/, its helper (and the
+# grant.sh that gives it its rights) in libexec/tessel/, the shipped files in share/tessel/, and the
+# launcher, icons, software centre description and manual page. A fresh installation starts with the
+# first-run questions; a second install keeps the settings.
 set -euo pipefail
 . "$(dirname "$0")/e2e/lib.sh"
 build=$(realpath "$1") prefix=$(mktemp -d)
@@ -9,14 +11,15 @@ trap 'rm -rf "$prefix"' EXIT
 export TESSEL_SKIP_GRANT=1
 cmake --install "$build" --prefix "$prefix" >/dev/null
 cd "$prefix"
-for file in lib/tessel/{tessel,tessel-helper,data/{badHosts.dat,{black,white,gray,Tessel,rav}.gif}} bin/tessel \
-    share/applications/tessel.desktop share/icons/hicolor/scalable/apps/tessel.svg; do
+for file in bin/tessel libexec/tessel/{tessel-helper,grant} share/tessel/{badHosts.dat,{black,white,gray,Tessel,rav}.gif} \
+    share/applications/tessel.desktop share/icons/hicolor/{scalable/apps/tessel.svg,{16x16,48x48,256x256}/apps/tessel.png} \
+    share/metainfo/org.example.Tessel.metainfo.xml share/man/man1/tessel.1.gz; do
     [ -e "$file" ] || fail "$file not installed"
 done
 grep -q '^Exec=tessel$' share/applications/tessel.desktop || fail "the launcher does not start tessel"
-printf '%s/lib/tessel/data/Tessel.gif\r\n/etc/hosts\r\n80\r\n80\r\nkeepHostsFile: NotSet\r\n' "$prefix" |
-    cmp - lib/tessel/data/prefs.dat || fail "default prefs.dat"
-printf 'mine\r\n' >lib/tessel/data/prefs.dat
+printf '%s/share/tessel/Tessel.gif\r\n/etc/hosts\r\n80\r\n80\r\nkeepHostsFile: NotSet\r\n' "$prefix" |
+    cmp - share/tessel/prefs.dat || fail "default prefs.dat"
+printf 'mine\r\n' >share/tessel/prefs.dat
 cmake --install "$build" --prefix "$prefix" >/dev/null
-[ "$(cat lib/tessel/data/prefs.dat)" = $'mine\r' ] || fail "settings replaced"
+[ "$(cat share/tessel/prefs.dat)" = $'mine\r' ] || fail "settings replaced"
 echo "PASS: install layout"

@@ -36,6 +36,7 @@ struct MenuItems final {
     ItemPair pause;
     ItemPair resume;
     ItemPair lists;
+    ItemPair startAtLogin;
 };
 
 // frmMain's window: the counter frame, the menu bar and the hidden tray menu "SYSTEM TRAY". Every

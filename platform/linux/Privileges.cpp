@@ -39,14 +39,16 @@ std::string userName() {
     return entry != nullptr ? entry->pw_name : std::to_string(::getuid());
 }
 
+std::string configHome() {
+    return core::configHome(environment("XDG_CONFIG_HOME"), environment("HOME"));
+}
+
 std::string userFilesFor(const std::string& programDirectory) {
     const core::ProgramPaths shipped{programDirectory};
     if (::access(shipped.data().c_str(), W_OK) == 0) {
         return {};
     }
-    const core::ProgramPaths own{
-        programDirectory,
-        core::userConfigDirectory(environment("XDG_CONFIG_HOME"), environment("HOME"))};
+    const core::ProgramPaths own{programDirectory, configHome() + "/tessel"};
     namespace fs = std::filesystem;
     std::error_code ignored;
     fs::create_directories(own.files(), ignored);

@@ -13,6 +13,9 @@ bool mayFilterAlone();
 // The login name of the user this process runs as.
 std::string userName();
 
+// $XDG_CONFIG_HOME, or ~/.config when that is unset or not absolute.
+std::string configHome();
+
 // Empty when the program directory's data/ is writable; otherwise the user's own directory,
 // made when missing and seeded with the shipped server list and prefs.dat the first time.
 std::string userFilesFor(const std::string& programDirectory);

@@ -1,12 +1,16 @@
 #include <QCoreApplication>
 #include <QEvent>
 #include <QPushButton>
+#include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "Harness.h"
 #include "app/SessionEnd.h"
 #include "core/HostsText.h"
 #include "core/SavedHosts.h"
+#include "platform/linux/Autostart.h"
+#include "platform/linux/Privileges.h"
 
 // The form's commands, each from a prefs.dat and a HOSTS file to the HOSTS file, tray icon,
 // program end and messages they leave.
@@ -134,6 +138,17 @@ const std::map<std::string, Verb> kVerbs{
          };
      }},
     {"noEditor", [](H& h, auto&) { EXPECT_EQ(h.form->servers(), nullptr); }},
+    // An autostart entry an earlier run made, and a file where its directory would be.
+    {"entry", [](H&, auto&) { (void)platform::startAtLogin(true, "/earlier/tessel"); }},
+    {"noRoom", [](H&, auto&) { std::ofstream(platform::configHome() + "/autostart"); }},
+    // The program the entry starts; "none": there is no entry.
+    {"entryRuns",
+     [](H&, auto& program) {
+         std::ifstream entry(platform::autostartEntryPath());
+         const std::string text{std::istreambuf_iterator<char>(entry), {}};
+         const bool found = text.find("\nExec=" + program + "\n") != std::string::npos;
+         EXPECT_TRUE(program == "none" ? text.empty() : found) << text;
+     }},
     {"closeFloater",
      [](H& h, auto&) { h.form->floater()->close(), QCoreApplication::processEvents(); }},
 };
@@ -292,11 +307,20 @@ const std::vector<Row> kRows{
      "Thanks|non-standard", prefsText("False")},
     {"first run, selection refused", "NotSet", kNone, "Yes Yes Cancel start", kNone, "ended",
      "Thanks|non-standard|select", prefsText("False")},
+    {"start at login", "True", kUser, "start menuStartAtLogin entryRuns=/opt/tessel/tessel", kKept,
+     "running", "", kNone, "menuPicTessel menuStartAtLogin menuPicTessel2 menuStartAtLogin2 "},
+    {"start at login as found at start", "True", kUser, "entry start", kKept, "running", "", kNone,
+     "menuPicTessel menuStartAtLogin menuPicTessel2 menuStartAtLogin2 "},
+    {"start at login undone", "True", kUser, "entry start menuStartAtLogin2 entryRuns=none", kKept,
+     "running", "", kNone, "menuPicTessel menuPicTessel2 "},
+    {"start at login cannot be written", "True", kUser, "noRoom start menuStartAtLogin2", kKept,
+     "running", "Error writing", kNone, "menuPicTessel menuPicTessel2 "},
 };
 
 TEST(Commands, LeaveTheHostsFileTrayAndMessages) {
     for (const Row& row : kRows) {
         SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(platform::configHome() + "/autostart");
         Harness h(row.keep);
         if (row.before) {
             h.files.files[kHosts] = *row.before;
