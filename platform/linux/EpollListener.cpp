@@ -70,6 +70,9 @@ std::optional<ListenError> EpollListener::ensureLoop() {
     loop_->setReply(reply_);
     notifier_ = std::make_unique<QSocketNotifier>(loop_->servedEvent(), QSocketNotifier::Read);
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] { takeServed(); });
+    // Said now, while descriptors are free: the sanitizers' first check of a call on this type
+    // needs one, and by the first count a flood may have taken them all.
+    notifier_->setEnabled(true);
     batch_ = std::make_unique<QTimer>();
     batch_->setInterval(kBatchMs);
     QObject::connect(batch_.get(), &QTimer::timeout, [this] { batch(); });
