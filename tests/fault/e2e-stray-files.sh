@@ -22,7 +22,9 @@ listing >"$tmp/program.before"
 cd /
 calls=open,openat,openat2,creat,mkdir,mkdirat,rename,renameat,renameat2,unlink,unlinkat,rmdir,link,linkat
 calls+=,symlink,symlinkat,truncate,chmod,fchmodat,chown,lchown,fchownat,mknod,mknodat,bind
-QT_QPA_PLATFORM=offscreen strace -f -qq -o "$tmp/trace" -e trace=$calls "$program/tessel" >"$tmp/log" 2>&1 &
+# The leak checker cannot run under a tracer.
+ASAN_OPTIONS=detect_leaks=0 QT_QPA_PLATFORM=offscreen strace -f -qq -o "$tmp/trace" -e trace=$calls \
+    "$program/tessel" >"$tmp/log" 2>&1 &
 strace=$!
 wait_for_port
 pid=$(pgrep -P "$strace" -x tessel | head -n 1) pids+=($strace $pid)
