@@ -146,7 +146,8 @@ constexpr std::array kScenarios{Scenario{"1 at once", 1, 0}, Scenario{"16 at onc
                                 Scenario{"128 + 2000 idle", 128, 2000}};
 constexpr std::size_t kIdleScenario = 3;
 constexpr std::size_t kBusiest = 2;
-constexpr int kRepeats = 9;
+// Enough that the medians hold still from one run to the next on a two-processor machine.
+constexpr int kRepeats = 21;
 constexpr std::chrono::milliseconds kWarmUp{150};
 constexpr std::chrono::milliseconds kDuration{400};
 // Loads measured in turn within each repeat, so their runs can be paired with each other too.
