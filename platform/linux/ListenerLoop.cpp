@@ -10,6 +10,8 @@
 
 #include <cerrno>
 
+#include "platform/linux/EventFd.h"
+
 namespace tessel::platform {
 namespace {
 
@@ -50,18 +52,6 @@ bool setInterest(int epoll, int operation, int fd, std::uint32_t events, std::ui
 bool connectionWaiting(int listener) {
     pollfd queue{listener, POLLIN, 0};
     return ::poll(&queue, 1, 0) == 1 && (queue.revents & POLLIN) != 0;
-}
-
-void signal(int event) {
-    const std::uint64_t one = 1;
-    while (::write(event, &one, sizeof one) < 0 && errno == EINTR) {
-    }
-}
-
-void consume(int event) {
-    std::uint64_t count = 0;
-    while (::read(event, &count, sizeof count) < 0 && errno == EINTR) {
-    }
 }
 
 void closeAllOf(std::initializer_list<int> fds) {
@@ -149,14 +139,14 @@ void ListenerLoop::call(Command command) {
     *command_ = std::move(command);
     const std::uint64_t number = posted_.load(std::memory_order_relaxed) + 1;
     posted_.store(number, std::memory_order_release);
-    signal(commandEvent_);
+    ring(commandEvent_);
     while (done_.load(std::memory_order_acquire) != number) {
-        consume(ackEvent_);
+        clear(ackEvent_);
     }
 }
 
 std::uint64_t ListenerLoop::takeServed() {
-    consume(servedEvent_);
+    clear(servedEvent_);
     // Cleared before the count is taken: a connection counted after this wakes the owner again.
     // Sequentially consistent, with the two steps in finish(): either the loop sees the flag
     // cleared and wakes the owner again, or this exchange sees its count.
@@ -176,7 +166,7 @@ void ListenerLoop::run() {
 }
 
 void ListenerLoop::runCommand() {
-    consume(commandEvent_);
+    clear(commandEvent_);
     const std::uint64_t number = posted_.load(std::memory_order_acquire);
     if (number == done_.load(std::memory_order_relaxed)) {
         return;
@@ -205,7 +195,7 @@ void ListenerLoop::runCommand() {
             break;
     }
     done_.store(number, std::memory_order_release);
-    signal(ackEvent_);
+    ring(ackEvent_);
 }
 
 // Events in one batch may name a descriptor that an earlier event of the same batch closed and
@@ -432,7 +422,7 @@ void ListenerLoop::finish(int fd, bool served) {
     }
     served_.fetch_add(1);
     if (!wakePending_.exchange(true)) {
-        signal(servedEvent_);
+        ring(servedEvent_);
     }
 }
 
@@ -456,7 +446,7 @@ void ListenerLoop::setAccepting(bool on) {
 }
 
 void ListenerLoop::expireSilent() {
-    consume(timer_);
+    clear(timer_);
     armed_ = false;
     const Clock::time_point now = Clock::now();
     while (oldest_ >= 0 && byFd_[oldest_].acceptedAt + limits_.silentTimeout <= now) {

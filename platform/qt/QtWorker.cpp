@@ -5,24 +5,10 @@
 #include <unistd.h>
 
 #include <QSocketNotifier>
-#include <cerrno>
+
+#include "platform/linux/EventFd.h"
 
 namespace tessel::platform {
-namespace {
-
-void signal(int event) {
-    const std::uint64_t one = 1;
-    while (::write(event, &one, sizeof one) < 0 && errno == EINTR) {
-    }
-}
-
-void consume(int event) {
-    std::uint64_t count = 0;
-    while (::read(event, &count, sizeof count) < 0 && errno == EINTR) {
-    }
-}
-
-}  // namespace
 
 QtWorker::QtWorker()
     : wake_(::eventfd(0, EFD_CLOEXEC)),
@@ -30,7 +16,7 @@ QtWorker::QtWorker()
       notifier_(std::make_unique<QSocketNotifier>(finished_, QSocketNotifier::Read)),
       thread_([this] { run(); }) {
     QObject::connect(notifier_.get(), &QSocketNotifier::activated, [this] {
-        consume(finished_);
+        clear(finished_);
         completed();
     });
 }
@@ -38,7 +24,7 @@ QtWorker::QtWorker()
 QtWorker::~QtWorker() {
     notifier_.reset();
     stopping_ = true;
-    signal(wake_);
+    ring(wake_);
     thread_.join();
     ::close(wake_);
     ::close(finished_);
@@ -46,7 +32,7 @@ QtWorker::~QtWorker() {
 
 void QtWorker::run() {
     while (true) {
-        consume(wake_);
+        clear(wake_);
         if (stopping_) {
             return;
         }
@@ -57,7 +43,7 @@ void QtWorker::run() {
         job_();
         job_ = nullptr;  // what it holds goes here, before the slot is handed back
         done_.store(number, std::memory_order_release);
-        signal(finished_);
+        ring(finished_);
     }
 }
 
@@ -78,7 +64,7 @@ void QtWorker::startNext() {
     running_ = std::move(task.done);
     busy_ = true;
     posted_.store(posted_.load(std::memory_order_relaxed) + 1, std::memory_order_release);
-    signal(wake_);
+    ring(wake_);
 }
 
 // Called whenever the worker may have finished; does nothing until it has.
@@ -103,7 +89,7 @@ void QtWorker::finish() {
     while (busy_) {
         pollfd ready{finished_, POLLIN, 0};
         ::poll(&ready, 1, -1);
-        consume(finished_);
+        clear(finished_);
         completed();
     }
 }
