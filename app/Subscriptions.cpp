@@ -63,11 +63,7 @@ void Subscriptions::load() {
     const auto allowed = services_.files.readFile(paths_.allowed());
     allowedText_ = allowed.ok() ? allowed.bytes : std::string();
     entries_ = loadListCopies(services_.files, paths_);
-    std::vector<std::string_view> names;
-    for (const auto& entry : entries_) {
-        names.push_back(entry.parsed.names);
-    }
-    publish(core::combine(names));
+    publish(core::combine(namesOf(urls())));
 }
 
 void Subscriptions::publish(std::string combined) {
@@ -157,7 +153,9 @@ void Subscriptions::finished(QNetworkReply* reply) {
 void Subscriptions::settle() {
     if (replies_.empty() && parsing_ == 0 && fresh_) {
         fresh_ = false;
-        auto names = std::make_shared<std::vector<std::string>>(namesOf(urls()));
+        // Copied: the worker reads them while the window may change the lists.
+        const auto views = namesOf(urls());
+        auto names = std::make_shared<std::vector<std::string>>(views.begin(), views.end());
         auto combined = std::make_shared<std::string>();
         services_.worker.post(
             [names, combined] {
@@ -274,15 +272,14 @@ platform::Status Subscriptions::apply(const std::vector<std::string>& urls,
     }
     entries_ = std::move(kept);
     allowedText_ = allowed;
-    const auto names = namesOf(urls);
-    publish(core::combine(std::vector<std::string_view>(names.begin(), names.end())));
+    publish(core::combine(namesOf(urls)));
     emit changed();
     return status;
 }
 
-// Each listed URL's names, copied: the worker reads them while the window may change the lists.
-std::vector<std::string> Subscriptions::namesOf(const std::vector<std::string>& urls) const {
-    std::vector<std::string> names;
+// Each listed URL's names, as the entries hold them.
+std::vector<std::string_view> Subscriptions::namesOf(const std::vector<std::string>& urls) const {
+    std::vector<std::string_view> names;
     for (const auto& url : urls) {
         for (const auto& entry : entries_) {
             if (entry.url == url) {
@@ -305,9 +302,7 @@ core::Merged Subscriptions::merge(std::string badHosts) const {
 
 core::Merged Subscriptions::merge(std::string_view badHosts, const std::vector<std::string>& urls,
                                   const core::AllowList& allow) const {
-    const auto names = namesOf(urls);
-    return core::merge(
-        badHosts, core::combine(std::vector<std::string_view>(names.begin(), names.end())), allow);
+    return core::merge(badHosts, core::combine(namesOf(urls)), allow);
 }
 
 }  // namespace tessel::app

@@ -67,7 +67,7 @@ private:
     void parse(const std::string& url, QByteArray body, std::string etag, std::string lastModified);
     void settle();
     Entry* find(const std::string& url);
-    std::vector<std::string> namesOf(const std::vector<std::string>& urls) const;
+    std::vector<std::string_view> namesOf(const std::vector<std::string>& urls) const;
     void publish(std::string combined);
 
     const Services& services_;

@@ -11,7 +11,7 @@
 namespace tessel::platform {
 namespace {
 
-// The desktop entry specification's quoting: a path with a reserved character is quoted whole,
+// How a desktop entry's Exec is read: a path with a reserved character is quoted whole,
 // with ", `, $ and \ escaped inside; % is doubled, as it starts a field code. The value is then
 // escaped once more as any string value is, so the backslashes and line breaks survive reading.
 std::string execValue(const std::string& path) {

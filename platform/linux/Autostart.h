@@ -4,8 +4,8 @@
 
 #include "platform/Result.h"
 
-// Starting the program at login, as the XDG Autostart specification has it: while a desktop entry
-// is in the user's autostart directory, the session starts its program at every login.
+// Starting the program at login: while a desktop entry is in the user's autostart directory, the
+// desktop session starts its program at every login.
 namespace tessel::platform {
 
 // configHome()/autostart/tessel.desktop.
