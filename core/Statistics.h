@@ -62,6 +62,11 @@ private:
         std::uint64_t count = 0;
         std::int64_t lastSeen = 0;
     };
+    // One line of stats.dat into these statistics: false when it is damaged or says again what
+    // an earlier line said.
+    bool parseHour(std::string_view line);
+    bool parseServer(std::string_view line);
+
     struct Hash final {
         using is_transparent = void;
         std::size_t operator()(std::string_view name) const {
