@@ -19,6 +19,8 @@ inline constexpr std::string_view kNoName = "(no name)";
 inline constexpr std::string_view kOthers = "(others)";
 inline constexpr std::size_t kMostServers = 10'000;
 inline constexpr std::int64_t kHoursKept = 90 * 24;
+// A kept stats.dat is a few megabytes at most; a larger file is none of ours and is not read.
+inline constexpr std::size_t kMostStatsBytes = std::size_t{64} << 20;
 
 using Hour = std::int64_t;
 inline constexpr Hour hourOf(std::int64_t unixSeconds) {
