@@ -185,18 +185,21 @@ std::string Statistics::format() const {
 }
 
 std::optional<Statistics> Statistics::parse(std::string_view text) {
-    if (!text.starts_with(kHeader) || !text.ends_with('\n') ||
-        text.find('\r') != std::string_view::npos) {
+    if (!text.starts_with(kHeader)) {
         return std::nullopt;
     }
+    // No field may hold a CR, so a CR LF line end is damage like any other stray byte.
     Statistics read;
-    for (std::size_t start = kHeader.size(); start < text.size();) {
-        const std::size_t lf = text.find('\n', start);
-        const std::string_view line = text.substr(start, lf - start);
-        start = lf + 1;
+    for (std::string_view rest = text.substr(kHeader.size()); !rest.empty();) {
+        const std::size_t lf = rest.find('\n');
+        if (lf == std::string_view::npos) {
+            return std::nullopt;
+        }
+        const std::string_view line = rest.substr(0, lf);
         if (!(line.starts_with("hour\t") ? read.parseHour(line) : read.parseServer(line))) {
             return std::nullopt;
         }
+        rest.remove_prefix(lf + 1);
     }
     return read;
 }
