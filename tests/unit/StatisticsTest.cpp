@@ -60,7 +60,7 @@ TEST(Statistics, DamagedTextReadsAsNothing) {
         {"empty", ""},
         {"other version", "Tessel statistics 2\n"},
         {"no version line", "hour\t1\t2\n"},
-        {"unknown kind", h + "hours\t1\t2\n"},
+        {"unknown kind", h + "servers\t1\t1\ta.example\n"},
         {"empty line", h + "\n"},
         {"hour fields", h + "hour\t1\n"},
         {"hour fields", h + "hour\t1\t2\t3\n"},
