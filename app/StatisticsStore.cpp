@@ -8,8 +8,6 @@ namespace {
 
 // A minute's counts are what a kill may cost; saving more often would only wear the disk.
 constexpr std::chrono::minutes kSaveEvery{1};
-// Far above what 10,000 names and 90 days of hours take; a file past it is no file of ours.
-constexpr std::size_t kMostFileBytes = std::size_t{64} << 20;
 
 std::int64_t now() {
     return static_cast<std::int64_t>(std::time(nullptr));
@@ -32,7 +30,7 @@ StatisticsStore::~StatisticsStore() {
 
 void StatisticsStore::load() {
     const std::string path = paths_.stats();
-    const auto read = services_.files.readRegularFile(path, kMostFileBytes);
+    const auto read = services_.files.readRegularFile(path, core::kMostStatsBytes);
     if (read.missing) {
         return;
     }

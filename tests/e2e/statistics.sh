@@ -17,7 +17,8 @@ as_user() { HOME=$home setpriv --reuid=nobody --regid=nogroup --groups="$group" 
 # Connecting and leaving without a word is no request: it is not counted.
 listening() { /usr/bin/python3 -c 'import socket; socket.create_connection(("127.0.0.1", 80), 1).close()'; }
 start() {
-    as_user "$tmp/program/tessel" >"$tmp/$1.log" 2>&1 &
+    HOME=$home setpriv --reuid=nobody --regid=nogroup --groups="$group" "$tmp/program/tessel" \
+        >"$tmp/$1.log" 2>&1 &
     pid=$! pids+=($!)
     eventually listening || fail "nothing listens on port 80: $(cat "$tmp/$1.log")"
 }
