@@ -49,7 +49,8 @@ void StatisticsStore::setAside(const std::string& path, const platform::ReadResu
     const std::string aside = path + ".damaged";
     const auto kept = read.ok() ? services_.files.writeFile(aside, read.bytes) : read.status;
     keepFile_ = !kept.ok();
-    const std::string unsaved = "\r\nBlocked servers are counted but not saved until Tessel starts again.";
+    const std::string unsaved =
+        "\r\nBlocked servers are counted but not saved until Tessel starts again.";
     if (!read.ok()) {
         services_.box.show("Error reading " + path + ": " + read.status.error() + unsaved);
     } else if (!kept.ok()) {
@@ -63,9 +64,8 @@ void StatisticsStore::setAside(const std::string& path, const platform::ReadResu
 
 void StatisticsStore::add(const core::NameTally& batch) {
     const std::int64_t at = now();
-    batch.forEach([&](std::string_view name, std::uint64_t count) {
-        statistics_.add(name, count, at);
-    });
+    batch.forEach(
+        [&](std::string_view name, std::uint64_t count) { statistics_.add(name, count, at); });
     // Names asked for once each would otherwise grow the table until the next save.
     if (statistics_.serverCount() > 2 * core::kMostServers) {
         statistics_.trim(at);

@@ -103,9 +103,9 @@ private:
     std::atomic<std::uint64_t> served_{0};
     std::atomic<bool> wakePending_{false};
     std::array<core::NameTally, 2> tallies_;
-    std::atomic<core::NameTally*> full_{nullptr};   // handed over, not yet taken
+    std::atomic<core::NameTally*> full_{nullptr};        // handed over, not yet taken
     std::atomic<core::NameTally*> spare_{&tallies_[1]};  // given back empty, not yet filled
-    std::atomic<bool> namesWaiting_{false};         // the loop holds names it could not hand over
+    std::atomic<bool> namesWaiting_{false};  // the loop holds names it could not hand over
 
     // The loop's own.
     std::shared_ptr<const std::string> reply_;

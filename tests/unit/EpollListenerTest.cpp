@@ -130,9 +130,8 @@ TEST(EpollListener, NamesComeBackCountedOnce) {
     Rig rig({});
     std::map<std::string, std::uint64_t> names;
     rig.listener.onNamed([&](const tessel::core::NameTally& tally) {
-        tally.forEach([&](std::string_view name, std::uint64_t count) {
-            names[std::string(name)] += count;
-        });
+        tally.forEach(
+            [&](std::string_view name, std::uint64_t count) { names[std::string(name)] += count; });
     });
     const std::string requests[] = {"GET / HTTP/1.1\r\nHost: Ad.Example:80\r\n\r\n",
                                     "GET / HTTP/1.1\r\nhost: track.example\r\n\r\n",
