@@ -1,8 +1,5 @@
 #include "app/Export.h"
 
-#include <unistd.h>
-
-#include <climits>
 #include <cstdio>
 #include <ctime>
 #include <string>
@@ -15,13 +12,6 @@
 
 namespace tessel::app {
 namespace {
-
-std::string programDirectory() {
-    char self[PATH_MAX];
-    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
-    const std::string path(self, static_cast<std::size_t>(length > 0 ? length : 0));
-    return core::parentDirectory(path);
-}
 
 std::string now(std::time_t at) {
     char text[32];
@@ -63,7 +53,7 @@ int exportList(int argc, char** argv) {
                      core::exportFormatNames().c_str());
         return 2;
     }
-    const std::string directory = programDirectory();
+    const std::string directory = platform::programDirectory();
     const core::ProgramPaths paths{directory, platform::userFilesFor(directory)};
     platform::PosixFileSystem files;
     const auto list = files.readFile(paths.list());

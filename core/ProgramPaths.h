@@ -49,6 +49,8 @@ struct ProgramPaths final {
     // of each list with what its server said of it (`key` names the list).
     std::string lists() const { return files() + "/lists.dat"; }
     std::string allowed() const { return files() + "/allowed.dat"; }
+    // The counts of blocked servers: the user's own, like the settings, so beside prefs.dat.
+    std::string stats() const { return files() + "/stats.dat"; }
     std::string listCopy(const std::string& key) const { return files() + "/list-" + key + ".dat"; }
     std::string listState(const std::string& key) const {
         return files() + "/list-" + key + ".state";

@@ -19,6 +19,8 @@ inline constexpr std::string_view kNoName = "(no name)";
 inline constexpr std::string_view kOthers = "(others)";
 inline constexpr std::size_t kMostServers = 10'000;
 inline constexpr std::int64_t kHoursKept = 90 * 24;
+// A kept stats.dat is a few megabytes at most; a larger file is none of ours and is not read.
+inline constexpr std::size_t kMostStatsBytes = std::size_t{64} << 20;
 
 using Hour = std::int64_t;
 inline constexpr Hour hourOf(std::int64_t unixSeconds) {
@@ -62,6 +64,11 @@ private:
         std::uint64_t count = 0;
         std::int64_t lastSeen = 0;
     };
+    // One line of stats.dat into these statistics: false when it is damaged or says again what
+    // an earlier line said.
+    bool parseHour(std::string_view line);
+    bool parseServer(std::string_view line);
+
     struct Hash final {
         using is_transparent = void;
         std::size_t operator()(std::string_view name) const {

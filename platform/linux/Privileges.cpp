@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 
@@ -41,6 +42,13 @@ std::string userName() {
 
 std::string configHome() {
     return core::configHome(environment("XDG_CONFIG_HOME"), environment("HOME"));
+}
+
+std::string programDirectory() {
+    char self[PATH_MAX];
+    const ssize_t length = ::readlink("/proc/self/exe", self, sizeof self - 1);
+    const std::string path(self, static_cast<std::size_t>(length > 0 ? length : 0));
+    return core::parentDirectory(path);
 }
 
 std::string userFilesFor(const std::string& programDirectory) {

@@ -16,6 +16,9 @@ std::string userName();
 // $XDG_CONFIG_HOME, or ~/.config when that is unset or not absolute.
 std::string configHome();
 
+// The directory the running program lies in, whatever directory it was started from.
+std::string programDirectory();
+
 // Empty when the program directory's data/ is writable; otherwise the user's own directory,
 // made when missing and seeded with the shipped server list and prefs.dat the first time.
 std::string userFilesFor(const std::string& programDirectory);

@@ -1,0 +1,51 @@
+#include "app/StatsCommand.h"
+
+#include <cstdio>
+#include <ctime>
+#include <string>
+
+#include "core/ProgramPaths.h"
+#include "core/Statistics.h"
+#include "platform/linux/PosixFileSystem.h"
+#include "platform/linux/Privileges.h"
+
+namespace tessel::app {
+namespace {
+
+int fail(const std::string& what) {
+    std::fprintf(stderr, "tessel: %s\n", what.c_str());
+    return 1;
+}
+
+}  // namespace
+
+int printStatistics(int argc, char** /*argv*/) {
+    if (argc != 2) {
+        std::fputs("usage: tessel --stats\n", stderr);
+        return 2;
+    }
+    const std::string directory = platform::programDirectory();
+    const core::ProgramPaths paths{directory, platform::userFilesFor(directory)};
+    platform::PosixFileSystem files;
+    const auto read = files.readRegularFile(paths.stats(), core::kMostStatsBytes);
+    if (read.missing) {
+        return 0;
+    }
+    if (!read.ok()) {
+        return fail(paths.stats() + ": " + read.status.error());
+    }
+    auto statistics = core::Statistics::parse(read.bytes);
+    if (!statistics) {
+        return fail(paths.stats() + ": damaged");
+    }
+    // As the program would show it: a file written by hand may hold more than is kept.
+    statistics->trim(std::time(nullptr));
+    const std::string lines = statistics->countLines();
+    std::fwrite(lines.data(), 1, lines.size(), stdout);
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        return fail("standard output: cannot be written");
+    }
+    return 0;
+}
+
+}  // namespace tessel::app
