@@ -73,6 +73,8 @@ void StatisticsWindow::buildControls() {
     lists_->setHorizontalHeaderLabels({QStringLiteral("List"), QStringLiteral("Count")});
     lists_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     lists_->verticalHeader()->hide();
+    lists_->setWordWrap(false);
+    lists_->setTextElideMode(Qt::ElideMiddle);
     lists_->setEditTriggers(QAbstractItemView::NoEditTriggers);
 
     auto* totals = new QHBoxLayout;
@@ -97,6 +99,8 @@ void StatisticsWindow::buildControls() {
     layout->addLayout(filtering);
     layout->addLayout(tables, 3);
     layout->addLayout(buildButtons());
+    // The table first: arrows, Ctrl+A and Ctrl+C work at once.
+    servers_->setFocus();
     connect(range_, &QComboBox::currentIndexChanged, this, &StatisticsWindow::rangeChanged);
     connect(filter_, &QLineEdit::textChanged, proxy_, &ServerProxy::setNameFilter);
 }
@@ -179,7 +183,9 @@ void StatisticsWindow::setListCounts(const std::vector<ListCount>& counts) {
     lists_->setRowCount(static_cast<int>(counts.size()));
     for (std::size_t at = 0; at < counts.size(); ++at) {
         const int row = static_cast<int>(at);
-        lists_->setItem(row, 0, new QTableWidgetItem(QString::fromStdString(counts[at].list)));
+        auto* list = new QTableWidgetItem(QString::fromStdString(counts[at].list));
+        list->setToolTip(list->text());
+        lists_->setItem(row, 0, list);
         auto* count = new QTableWidgetItem(QString::number(counts[at].count));
         count->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
         lists_->setItem(row, 1, count);
