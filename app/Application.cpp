@@ -73,7 +73,9 @@ int run(int argc, char** argv) {
     // own epoll loop over the ports and their connections, with no Qt object on it: commands
     // (listen, close, a new reply, exit) reach it through one slot and an eventfd and return once
     // carried out, so a pause answers nothing after it returns; connections served come back as
-    // an atomic count, told here at once and then in a batch every 50 ms. The worker runs long
+    // an atomic count, told here at once and then in a batch every 50 ms, and the names they asked
+    // for in one of two tallies passed to and fro, so the listener never waits for this thread
+    // and counts a known name without allocating. The worker runs long
     // list work in order (reading a download, merging the lists, writing the HOSTS file again,
     // sorting the editor's list) and hands each result back here; everything else that touches
     // the HOSTS file waits for it first. Nothing is shared but atomics and immutable buffers.

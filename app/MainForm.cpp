@@ -28,13 +28,16 @@ MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
       pictures_(services_, window_->items(), prefs_, responder_, settings_, paths_),
       hostsSettings_(services_, prefs_, settings_, paths_.prefs()),
       serverList_(services_, *window_, paths_.list(), filtering_),
-      lists_(services_, *window_, paths_, filtering_, hosts_) {
+      lists_(services_, *window_, paths_, filtering_, hosts_),
+      statistics_(services_, paths_) {
     services_.tray.onOpen = [this] { open(); };
+    services_.listener.onNamed([this](const core::NameTally& names) { statistics_.add(names); });
     connectMenus();
 }
 
 MainForm::~MainForm() {
     services_.tray.onOpen = nullptr;
+    services_.listener.onNamed(nullptr);
     delete about_.data();
 }
 
@@ -85,6 +88,7 @@ bool MainForm::load() {
     pictures_.load();
     prefs_.inputHostsPath(paths_.prefs(), settings_.hostsPath);
     lists_.load();
+    statistics_.load();
     if (!filtering_.start()) {
         return false;
     }

@@ -14,6 +14,7 @@
 #include "app/PictureSettings.h"
 #include "app/PrefsFile.h"
 #include "app/ServerList.h"
+#include "app/StatisticsStore.h"
 #include "app/Services.h"
 #include "core/ProgramPaths.h"
 #include "hosts/HelperHostsFile.h"
@@ -59,6 +60,7 @@ public:
     ui::ServersWindow* servers() const { return serverList_.editor(); }
     ui::ListsWindow* listsWindow() const { return lists_.editor(); }
     Subscriptions& subscriptions() { return lists_.subscriptions(); }
+    StatisticsStore& statistics() { return statistics_; }
     ui::AboutBox* about() const { return about_; }
 
 private:
@@ -84,6 +86,7 @@ private:
     HostsSettings hostsSettings_;
     ServerList serverList_;
     Lists lists_;
+    StatisticsStore statistics_;  // last: it is written at the end, before anything else goes
     QPointer<ui::AboutBox> about_;
 };
 

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QTimer>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "app/Services.h"
@@ -38,11 +39,17 @@ signals:
     void changed();
 
 private:
+    void setAside(const std::string& path, const platform::ReadResult& read);
+    void saveLater();
+    void saved(const platform::Status& status);
+
     const Services& services_;
     const core::ProgramPaths& paths_;
     core::Statistics statistics_;
     QTimer saveTimer_;
     bool unsaved_ = false;
+    bool keepFile_ = false;     // a damaged file could not be set aside: it is never written over
+    bool failureTold_ = false;  // since the last save that worked
 };
 
 }  // namespace tessel::app

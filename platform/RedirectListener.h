@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "core/NameTally.h"
+
 namespace tessel::platform {
 
 inline constexpr int kAddressInUseNumber = 10048;
@@ -30,8 +32,13 @@ public:
     // last told: a count, never a call per connection.
     using Served = std::function<void(std::uint64_t connections)>;
 
+    // Told, the same way, of the names those connections asked for: the Host header on the
+    // replying port, the TLS server name on the count-only one.
+    using Named = std::function<void(const core::NameTally& names)>;
+
     virtual ~RedirectListener() = default;
     virtual void onServed(Served served) = 0;
+    virtual void onNamed(Named named) = 0;
     // What every connection accepted from now on is sent.
     virtual void setReply(std::string reply) = 0;
     // Closes both ports first, then listens on this one.

@@ -82,24 +82,33 @@ std::optional<ListenError> EpollListener::ensureLoop() {
 // The first connection served after a quiet spell is told at once; the ones that follow it wait
 // for the batch, so a flood wakes this thread twenty times a second, not once per pass.
 void EpollListener::takeServed() {
-    const std::uint64_t served = loop_->takeServed();
     notifier_->setEnabled(false);
     batch_->start();
-    if (served != 0 && served_) {
-        served_(served);
-    }
+    tell();
 }
 
 void EpollListener::batch() {
-    const std::uint64_t served = loop_->takeServed();
-    if (served == 0) {
+    if (!tell()) {
         batch_->stop();
         notifier_->setEnabled(true);  // a count that came meanwhile keeps its descriptor readable
-        return;
     }
-    if (served_) {
+}
+
+// Whether there was anything to tell. The count is taken first: it clears the wake-up that the
+// names handed over after it ring again.
+bool EpollListener::tell() {
+    const std::uint64_t served = loop_->takeServed();
+    core::NameTally* names = loop_->takeNames();
+    if (served != 0 && served_) {
         served_(served);
     }
+    if (names != nullptr) {
+        if (named_) {
+            named_(*names);
+        }
+        loop_->returnNames(names);
+    }
+    return served != 0 || names != nullptr;
 }
 
 std::optional<ListenError> EpollListener::listen(std::uint16_t port) {

@@ -38,6 +38,7 @@ public:
     void takeSocketsFrom(Source source) { source_ = std::move(source); }
 
     void onServed(Served served) override { served_ = std::move(served); }
+    void onNamed(Named named) override { named_ = std::move(named); }
     void setReply(std::string reply) override;
     std::optional<ListenError> listen(std::uint16_t port) override;
     std::optional<ListenError> listenCountOnly(std::uint16_t port) override;
@@ -55,9 +56,11 @@ private:
     std::variant<int, ListenError> bound(std::uint16_t port) const;
     void takeServed();
     void batch();
+    bool tell();
 
     Limits limits_;
     Served served_;
+    Named named_;
     Source source_;
     std::shared_ptr<const std::string> reply_;
     std::array<std::uint16_t, 2> ports_{};  // 0 while the door is shut

@@ -10,6 +10,8 @@
 
 #include <cerrno>
 
+#include "core/ServerName.h"
+#include "core/Statistics.h"
 #include "platform/linux/EventFd.h"
 
 namespace tessel::platform {
@@ -69,10 +71,13 @@ struct ListenerLoop::Connection final {
     bool open = false;
     bool requested = false;  // request bytes arrived while part of the reply was still unsent
     bool countOnly = false;
+    bool named = false;  // its first bytes were read for the name it asked for
     int older = -1;
     int newer = -1;
     Clock::time_point acceptedAt{};
     std::string unsent;  // only when the system did not take the whole reply at once
+    // Kept with its storage when the slot is reused, so a name that fits costs no allocation.
+    std::string name;
 };
 
 struct ListenerLoop::Command final {
@@ -154,6 +159,20 @@ std::uint64_t ListenerLoop::takeServed() {
     return served_.exchange(0);
 }
 
+core::NameTally* ListenerLoop::takeNames() {
+    return full_.exchange(nullptr, std::memory_order_acquire);
+}
+
+// Sequentially consistent with offerNames(): either the loop finds the tally given back, or this
+// finds the loop waiting for it and wakes it to hand its names over.
+void ListenerLoop::returnNames(core::NameTally* names) {
+    names->zero(core::kMostServers);
+    spare_.store(names);
+    if (namesWaiting_.load()) {
+        ring(commandEvent_);
+    }
+}
+
 void ListenerLoop::run() {
     std::array<epoll_event, kBatch> ready;
     while (!exiting_) {
@@ -162,6 +181,30 @@ void ListenerLoop::run() {
         for (int i = 0; i < count; ++i) {
             dispatch(ready[i].data.u64, ready[i].events);
         }
+        offerNames();
+    }
+}
+
+// Once a pass, not once a connection: the owner reads a tally as a whole, so handing it over
+// sooner would only wake it more often.
+void ListenerLoop::offerNames() {
+    if (filling_->empty()) {
+        return;
+    }
+    namesWaiting_.store(true);
+    core::NameTally* spare = spare_.exchange(nullptr);
+    if (spare == nullptr) {
+        return;  // the owner still reads the other one; it wakes this loop when it gives it back
+    }
+    namesWaiting_.store(false);
+    full_.store(filling_, std::memory_order_release);
+    filling_ = spare;
+    wakeOwner();
+}
+
+void ListenerLoop::wakeOwner() {
+    if (!wakePending_.exchange(true)) {
+        ring(servedEvent_);
     }
 }
 
@@ -288,6 +331,8 @@ void ListenerLoop::admit(int fd, Door door) {
     connection.open = true;
     connection.requested = false;
     connection.countOnly = door == kCountOnly;
+    connection.named = false;
+    connection.name.clear();
     connection.acceptedAt = now_;
     connection.older = newest_;
     connection.newer = -1;
@@ -360,6 +405,9 @@ ListenerLoop::Drained ListenerLoop::drain(int fd, std::size_t limit) {
     while (total < limit) {
         const ssize_t got = ::recv(fd, scratch_.data(), scratch_.size(), 0);
         if (got > 0) {
+            if (!byFd_[fd].named) {
+                nameFrom(fd, {scratch_.data(), static_cast<std::size_t>(got)});
+            }
             total += static_cast<std::size_t>(got);
             if (static_cast<std::size_t>(got) < scratch_.size()) {
                 break;  // a short read means the socket is empty: spare the call that says so
@@ -420,9 +468,20 @@ void ListenerLoop::finish(int fd, bool served) {
     if (!served) {
         return;
     }
+    filling_->add(connection.name);
     served_.fetch_add(1);
-    if (!wakePending_.exchange(true)) {
-        ring(servedEvent_);
+    wakeOwner();
+}
+
+// The name is read from the first bytes alone: a browser sends its whole request head, or its
+// whole greeting, at once, and waiting for more would hold the connection for nothing.
+void ListenerLoop::nameFrom(int fd, std::string_view firstBytes) {
+    Connection& connection = byFd_[fd];
+    connection.named = true;
+    if (connection.countOnly) {
+        core::serverNameFromHello(firstBytes, connection.name);
+    } else {
+        core::hostFromRequest(firstBytes, connection.name);
     }
 }
 

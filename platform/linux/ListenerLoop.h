@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "core/NameTally.h"
+
 namespace tessel::platform {
 
 // The listener's own thread: a bare epoll loop over the listening sockets and their connections,
@@ -20,7 +22,9 @@ namespace tessel::platform {
 // when a call returns the loop has carried it out: no connection is answered after close()
 // returns, and the next connection gets the reply just set. Counts come back as an atomic the
 // loop adds to, with one wake-up through a second eventfd until the owner has taken them
-// (takeServed), never a message per connection.
+// (takeServed), never a message per connection. The names the connections asked for come back
+// the same way, counted in one of two tallies handed to and fro: the loop fills one while the
+// owner reads the other (takeNames) and gives it back emptied (returnNames).
 class ListenerLoop final {
 public:
     struct Limits {
@@ -49,6 +53,9 @@ public:
     int servedEvent() const { return servedEvent_; }
     // The connections served since the last call.
     std::uint64_t takeServed();
+    // The names counted since the tally was last taken, or null; to be given back once read.
+    core::NameTally* takeNames();
+    void returnNames(core::NameTally* names);
 
 private:
     using Clock = std::chrono::steady_clock;
@@ -73,6 +80,9 @@ private:
     void watch(int fd, std::uint32_t interest);
     void finish(int fd, bool served);
     void drop(int fd);
+    void nameFrom(int fd, std::string_view firstBytes);
+    void offerNames();
+    void wakeOwner();
     void setAccepting(bool on);
     void expireSilent();
     void armTimer();
@@ -92,9 +102,14 @@ private:
     std::atomic<std::size_t> open_{0};
     std::atomic<std::uint64_t> served_{0};
     std::atomic<bool> wakePending_{false};
+    std::array<core::NameTally, 2> tallies_;
+    std::atomic<core::NameTally*> full_{nullptr};   // handed over, not yet taken
+    std::atomic<core::NameTally*> spare_{&tallies_[1]};  // given back empty, not yet filled
+    std::atomic<bool> namesWaiting_{false};         // the loop holds names it could not hand over
 
     // The loop's own.
     std::shared_ptr<const std::string> reply_;
+    core::NameTally* filling_ = &tallies_[0];
     std::array<int, 2> doors_{-1, -1};
     // Indexed by descriptor; slots are reused, never freed, so accepting allocates nothing once
     // the table has grown to the busiest moment.

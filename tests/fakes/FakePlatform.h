@@ -192,12 +192,14 @@ public:
 class FakeListener final : public RedirectListener {
 public:
     Served served;
+    Named named;
     std::string reply;
     bool listening = false;
     std::deque<ListenError> failures;  // the next listen() calls fail with these
     std::function<void()> onListen;
 
     void onServed(Served s) override { served = std::move(s); }
+    void onNamed(Named n) override { named = std::move(n); }
     void setReply(std::string r) override { reply = std::move(r); }
     std::optional<ListenError> listen(std::uint16_t) override {
         if (onListen) {

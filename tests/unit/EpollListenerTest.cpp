@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <algorithm>
+#include <map>
+#include <memory>
 
 #include "core/Reply.h"
 #include "platform/linux/EpollListener.h"
@@ -121,6 +124,36 @@ TEST(EpollListener, OnePeer) {
 
 // What pausing and resuming do to the ports: neither answers, no open connection is counted,
 // and listening again serves. A port already taken says so.
+// Waves of peers, each wave sent while the tallies of the one before are still being handed over:
+// every name comes back, counted once, whichever tally it went into.
+TEST(EpollListener, NamesComeBackCountedOnce) {
+    Rig rig({});
+    std::map<std::string, std::uint64_t> names;
+    rig.listener.onNamed([&](const tessel::core::NameTally& tally) {
+        tally.forEach([&](std::string_view name, std::uint64_t count) {
+            names[std::string(name)] += count;
+        });
+    });
+    const std::string requests[] = {"GET / HTTP/1.1\r\nHost: Ad.Example:80\r\n\r\n",
+                                    "GET / HTTP/1.1\r\nhost: track.example\r\n\r\n",
+                                    "GET / HTTP/1.0\r\n\r\n"};
+    constexpr std::uint64_t kWaves = 40;
+    for (std::uint64_t wave = 0; wave < kWaves; ++wave) {
+        std::vector<std::unique_ptr<Peer>> peers;
+        for (std::size_t i = 0; i < 30; ++i) {
+            peers.push_back(std::make_unique<Peer>(rig.listener.localPort()));
+            const std::string& request = requests[i % 3];
+            ::send(peers.back()->fd, request.data(), request.size(), MSG_NOSIGNAL);
+        }
+        EXPECT_TRUE(pump([&] {
+            return std::all_of(peers.begin(), peers.end(), [](auto& peer) { return peer->poll(); });
+        }));
+    }
+    const std::map<std::string, std::uint64_t> expected{
+        {"", kWaves * 10}, {"ad.example", kWaves * 10}, {"track.example", kWaves * 10}};
+    EXPECT_TRUE(pump([&] { return names == expected; })) << names.size();
+}
+
 TEST(EpollListener, CloseListenAndTakenPort) {
     Rig rig({});
     const std::uint16_t ports[] = {rig.listener.localPort(), rig.listener.countOnlyPort()};
