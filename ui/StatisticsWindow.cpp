@@ -72,6 +72,8 @@ void StatisticsWindow::buildControls() {
     lists_->setObjectName(QStringLiteral("tblLists"));
     lists_->setHorizontalHeaderLabels({QStringLiteral("List"), QStringLiteral("Count")});
     lists_->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
+    lists_->horizontalHeader()->resizeSection(1, 70);
+    lists_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 6);
     lists_->verticalHeader()->hide();
     lists_->setWordWrap(false);
     lists_->setTextElideMode(Qt::ElideMiddle);
