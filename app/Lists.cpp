@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "core/HostsText.h"
+#include "core/Lines.h"
 
 namespace tessel::app {
 namespace {
@@ -158,6 +159,27 @@ void Lists::ok() {
     if (editor_ != nullptr) {
         editor_->close();
     }
+}
+
+// An open Lists window gets the line too, so its OK does not take the name off again.
+bool Lists::allow(const std::string& name) {
+    const auto line = [&name](std::string text) {
+        if (!text.empty() && text.back() != '\n') {
+            text.append(core::kCrLf);
+        }
+        return text.append(name).append(core::kCrLf);
+    };
+    const auto status =
+        subscriptions_.apply(subscriptions_.urls(), line(subscriptions_.allowedText()));
+    if (!status.ok()) {
+        services_.box.show("Error saving the allow list: " + status.error());
+        return false;
+    }
+    if (editor_ != nullptr) {
+        editor_->setAllowedText(line(editor_->allowedText()));
+    }
+    filtering_.rewriteAndTell();
+    return true;
 }
 
 }  // namespace tessel::app

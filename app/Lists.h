@@ -28,6 +28,9 @@ public:
     // After it: downloads in the background.
     void startRefreshing() { subscriptions_.startRefreshing(); }
     void open();
+    // The Statistics window's Allow: `name` goes on the allow list, saved, and the HOSTS file is
+    // written anew without it. False, the user told why, when the list could not be saved.
+    bool allow(const std::string& name);
     ui::ListsWindow* editor() const { return editor_; }
     Subscriptions& subscriptions() { return subscriptions_; }
 

@@ -29,7 +29,8 @@ MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
       hostsSettings_(services_, prefs_, settings_, paths_.prefs()),
       serverList_(services_, *window_, paths_.list(), filtering_),
       lists_(services_, *window_, paths_, filtering_, hosts_),
-      statistics_(services_, paths_) {
+      statistics_(services_, paths_),
+      statisticsView_(services_, *window_, paths_, statistics_, lists_) {
     services_.tray.onOpen = [this] { open(); };
     services_.listener.onNamed([this](const core::NameTally& names) { statistics_.add(names); });
     connectMenus();
@@ -57,6 +58,7 @@ void MainForm::connectMenus() {
     on(items.exit, [this] { filtering_.exit(); });
     on(items.servers, [this] { serverList_.open(); });
     on(items.lists, [this] { lists_.open(); });
+    on(items.statistics, [this] { statisticsView_.open(); });
     on(items.startAtLogin, &MainForm::toggleStartAtLogin);
     on(items.picturePath, [this] { pictures_.choosePicture(); });
     for (std::size_t row = 0; row < items.presets.size(); ++row) {

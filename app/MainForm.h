@@ -14,8 +14,9 @@
 #include "app/PictureSettings.h"
 #include "app/PrefsFile.h"
 #include "app/ServerList.h"
-#include "app/StatisticsStore.h"
 #include "app/Services.h"
+#include "app/StatisticsStore.h"
+#include "app/StatisticsView.h"
 #include "core/ProgramPaths.h"
 #include "hosts/HelperHostsFile.h"
 #include "hosts/HostsFile.h"
@@ -61,6 +62,7 @@ public:
     ui::ListsWindow* listsWindow() const { return lists_.editor(); }
     Subscriptions& subscriptions() { return lists_.subscriptions(); }
     StatisticsStore& statistics() { return statistics_; }
+    ui::StatisticsWindow* statisticsWindow() const { return statisticsView_.window(); }
     ui::AboutBox* about() const { return about_; }
 
 private:
@@ -87,6 +89,8 @@ private:
     ServerList serverList_;
     Lists lists_;
     StatisticsStore statistics_;  // last: it is written at the end, before anything else goes
+    // Only its window goes before the store: it reads the counts while open.
+    StatisticsView statisticsView_;
     QPointer<ui::AboutBox> about_;
 };
 

@@ -4,7 +4,7 @@
 
 namespace tessel::platform {
 
-// What the platform's open dialog is asked to do, and what it answered.
+// What the platform's open and save dialogs are asked to do, and what they answered.
 struct PickRequest final {
     std::string initDir;
     std::string fileName;
@@ -20,6 +20,9 @@ class FilePicker {
 public:
     virtual ~FilePicker() = default;
     virtual PickResult pick(const PickRequest& request) = 0;
+    // A file to write: a name that exists is asked about before it is chosen; `mustExist` is
+    // ignored.
+    virtual PickResult pickSave(const PickRequest& request) = 0;
 };
 
 }  // namespace tessel::platform

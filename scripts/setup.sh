@@ -21,6 +21,8 @@ test_packages=(
     clang libclang-rt-14-dev llvm
     clang-format
     xdotool
+    # The Statistics window's desktop test reads the table through the clipboard.
+    xclip
     # The Wayland desktop test: a headless compositor whose bar hosts StatusNotifierItems, its
     # screenshots, and a private session bus to talk to the icon over.
     sway grim dbus libglib2.0-bin

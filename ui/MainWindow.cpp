@@ -152,6 +152,7 @@ void MainWindow::buildMenuBar() {
     items_.resume.main = addItem(options, "menuResume", "&Resume");
     items_.resume.main->setEnabled(false);
     items_.lists.main = addItem(options, "menuLists", "&Lists...");
+    items_.statistics.main = addItem(options, "menuStatistics", "S&tatistics...");
     items_.startAtLogin.main = addItem(options, "menuStartAtLogin", "Start at Lo&gin");
     items_.startAtLogin.main->setCheckable(true);
 }
@@ -187,6 +188,7 @@ void MainWindow::buildTrayMenu() {
     items_.hostsPath.tray = addItem(advanced, "menuAdvHosts2", "Change &HOSTS path...");
     items_.keepReplace.tray = addItem(advanced, "menuKeepReplace2", "&Keep/Replace HOSTS File...");
     items_.lists.tray = addItem(advanced, "menuLists2", "&Lists...");
+    items_.statistics.tray = addItem(advanced, "menuStatistics2", "S&tatistics...");
     items_.startAtLogin.tray = addItem(advanced, "menuStartAtLogin2", "Start at Lo&gin");
     items_.startAtLogin.tray->setCheckable(true);
     addBreak(trayMenu_, "menuBreak9");

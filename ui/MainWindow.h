@@ -36,6 +36,7 @@ struct MenuItems final {
     ItemPair pause;
     ItemPair resume;
     ItemPair lists;
+    ItemPair statistics;
     ItemPair startAtLogin;
 };
 

@@ -16,12 +16,12 @@ QString nameFilter(const std::string& filter) {
     return description;
 }
 
-}  // namespace
-
-PickResult QtFilePicker::pick(const PickRequest& request) {
+PickResult run(const PickRequest& request, QFileDialog::AcceptMode mode) {
     QFileDialog dialog;
-    dialog.setAcceptMode(QFileDialog::AcceptOpen);
-    dialog.setFileMode(request.mustExist ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog.setAcceptMode(mode);
+    dialog.setFileMode(request.mustExist && mode == QFileDialog::AcceptOpen
+                           ? QFileDialog::ExistingFile
+                           : QFileDialog::AnyFile);
     dialog.setNameFilter(nameFilter(request.filter));
     const QFileInfo init(toPath(request.initDir));
     dialog.setDirectory(init.isDir() ? init.absoluteFilePath() : init.absolutePath());
@@ -32,6 +32,16 @@ PickResult QtFilePicker::pick(const PickRequest& request) {
         return {PickResult::Kind::Cancelled, {}};
     }
     return {PickResult::Kind::Chosen, fromPath(dialog.selectedFiles().constFirst())};
+}
+
+}  // namespace
+
+PickResult QtFilePicker::pick(const PickRequest& request) {
+    return run(request, QFileDialog::AcceptOpen);
+}
+
+PickResult QtFilePicker::pickSave(const PickRequest& request) {
+    return run(request, QFileDialog::AcceptSave);
 }
 
 }  // namespace tessel::platform

@@ -61,7 +61,7 @@ menu=$(call "$item" "$path" com.canonical.dbusmenu.GetLayout 0 -1 '[]')
 labels=$(grep -o "'label': <'[^']*'>" <<<"$menu" | cut -d"'" -f4 | paste -sd '|')
 expected="Open Tessel|_Floating Counter|_Reset Counter|_About Tessel...|_Pause|_Resume|_Server List..."
 expected+="|_Change Picture|Set _Path...|_Black|_White|_Gray|_Tessel|A_CO|Ad_vanced"
-expected+="|Change _HOSTS path...|_Keep/Replace HOSTS File...|_Lists...|Start at Lo_gin|E_xit"
+expected+="|Change _HOSTS path...|_Keep/Replace HOSTS File...|_Lists...|S_tatistics...|Start at Lo_gin|E_xit"
 [ "$labels" = "$expected" ] || fail "the exported menu differs: $labels"
 click() {
     local id
