@@ -42,10 +42,11 @@ bool takeName(std::string_view value, std::string& name) {
     return true;
 }
 
+constexpr std::string_view kHostField = "host:";
+
 bool isHostField(std::string_view line) {
-    constexpr std::string_view kField = "host:";
-    return line.size() >= kField.size() &&
-           std::equal(kField.begin(), kField.end(), line.begin(), [](char a, char b) {
+    return line.size() >= kHostField.size() &&
+           std::equal(kHostField.begin(), kHostField.end(), line.begin(), [](char a, char b) {
                return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
            });
 }
@@ -88,7 +89,7 @@ bool hostFromRequest(std::string_view request, std::string& name) {
             break;  // the end of the head: what follows is a body or a later request
         }
         if (isHostField(line)) {
-            return takeName(hostValue(line.substr(5)), name);
+            return takeName(hostValue(line.substr(kHostField.size())), name);
         }
     }
     return false;
