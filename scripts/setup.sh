@@ -29,7 +29,7 @@ test_packages=(
     iproute2 util-linux curl procps passwd
     # The fault tests trace the file writer's syncs, kill it at chosen calls, and lock a file.
     strace e2fsprogs
-    python3 chromium
+    python3 chromium firefox-esr
     # The export test: the DNS servers it loads the exported files into, dig, and the zone checker.
     dnsmasq-base unbound bind9-dnsutils bind9-utils
     # The Debian package: what CPack runs to make it (dpkg-shlibdeps, dpkg-buildflags, file), and
