@@ -7,31 +7,25 @@ set -euo pipefail
 need trayer xdotool xclip python3
 frame True black.gif '127.0.0.1 localhost\r\n' "$@"
 data=$tmp/program/data
-# A week of browsing by hour, busier by day, and a quieter quarter before it by day.
+# 90 days of hours, busier by day and in the last week, and servers counted in falling numbers.
 now=$(date +%s)
-hour=$((now / 3600))
-{
-    echo 'Tessel statistics 1'
-    for ago in $(seq 2159 -1 0); do
-        local_hour=$(((hour - ago + 2) % 24))
-        busy=$((local_hour > 7 && local_hour < 23 ? 40 : 4))
-        [ "$ago" -lt 168 ] || busy=$((busy / 3 + 1))
-        printf 'hour\t%d\t%d\n' $((hour - ago)) $((busy + (ago * 7919) % (busy + 1)))
-    done
-    rank=0
-    for name in ad.e2e.example pixel.adnet.example track.e2e.example banner.adnet.example \
-        metrics.tracker.example cdn.adserve.example beacon.stats.example sync.bidder.example \
-        tag.analytics.example img.adserve.example cookie.match.example js.adnet.example \
-        log.metrics.example popup.ads.example rtb.bidder.example widget.social.example \
-        survey.promo.example video.adserve.example telemetry.app.example count.visits.example \
-        pagead.example ssp.exchange.example fp.tracker.example push.notify.example \
-        affiliate.link.example heatmap.session.example geo.targeting.example; do
-        rank=$((rank + 1))
-        printf 'server\t%d\t%d\t%s\n' $((4000 / rank + 30 - rank)) $((now - rank * 97)) "$name"
-        echo "$name" >>"$tmp/names"
-    done
-    printf 'server\t%d\t%d\t%s\n' 41 $((now - 600)) '(no name)' 12 $((now - 5000)) '(others)'
-} >"$data/stats.dat"
+printf '%s\n' ad.e2e.example pixel.adnet.example track.e2e.example banner.adnet.example \
+    metrics.tracker.example cdn.adserve.example beacon.stats.example sync.bidder.example \
+    tag.analytics.example img.adserve.example cookie.match.example js.adnet.example \
+    log.metrics.example popup.ads.example rtb.bidder.example widget.social.example \
+    survey.promo.example video.adserve.example telemetry.app.example count.visits.example \
+    pagead.example ssp.exchange.example fp.tracker.example push.notify.example \
+    affiliate.link.example heatmap.session.example geo.targeting.example >"$tmp/names"
+awk -v now="$now" 'BEGIN {
+    print "Tessel statistics 1"
+    for (ago = 2159; ago >= 0; ago--) {
+        hour = int(now / 3600) - ago; busy = (hour + 2) % 24 > 7 && (hour + 2) % 24 < 23 ? 40 : 4
+        if (ago >= 168) busy = int(busy / 3) + 1
+        printf "hour\t%d\t%d\n", hour, busy + (ago * 7919) % (busy + 1)
+    }
+} { printf "server\t%d\t%d\t%s\n", int(4000 / NR) + 30 - NR, now - NR * 97, $0 }
+END { printf "server\t41\t%d\t(no name)\nserver\t12\t%d\t(others)\n", now - 600, now - 5000 }' \
+    "$tmp/names" >"$data/stats.dat"
 # Most names are on the server list; a subscribed list, downloaded at the start, holds the rest.
 sed -n '2p;4,20p' "$tmp/names" | sed 's/$/\r/' >>"$data/badHosts.dat"
 mkdir "$tmp/www"

@@ -1,125 +1,70 @@
 #!/usr/bin/env bash
-# The first bytes real browsers send to a blocked server name the server they meant: headless
-# Chromium and Firefox load an http and an https address whose names point at a capture server on
-# 127.0.0.1:80 and :443, and the checker ($2, tessel_server_name) must read that name from every
-# request and every ClientHello they sent, extra connections included. With TESSEL_CAPTURE_CORPUS
-# set to a directory, one capture of each kind per browser is copied there as fuzz seeds.
+# Real browsers against the program as a user runs it, through the helper: headless Chromium, then
+# Firefox, load an http and an https address of two names on the program's list, and after each
+# browser `tessel --stats` has counted both names more often and never a request without one.
+# With TESSEL_CAPTURE_CORPUS set to a directory, the first request and the first TLS greeting each
+# browser sent are kept there as fuzz seeds, read off the program's own receives by strace.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
-need chromium firefox-esr python3
-checker=${2:-}
-[ -x "$checker" ] || { echo "SKIP: no server name checker"; exit 77; }
-if [ "${3:-}" != inside ]; then
-    tmp=$(mktemp -d)
-    trap 'rm -rf "$tmp"' EXIT
-    # Browsers fold the name's case themselves; the upper case letters show they do not need to.
-    printf '127.0.0.1 localhost\n127.0.0.1 Ad.Capture.Example tls.capture.example\n' >"$tmp/hosts"
-    timeout 110 unshare --net --mount "$0" "$1" "$checker" inside "$tmp"
-    exit
-fi
-tmp=$4 pids=()
-trap 'kill -9 "${pids[@]}" 2>/dev/null || true' EXIT
-ip link set lo up
-mount --bind "$tmp/hosts" /etc/hosts
-
-# Each connection's first bytes into a file of its own, written whole under its final name: up to
-# 16 KiB, until the request's head ends or the peer is quiet for a second. Port 80 answers with a
-# picture so the page settles; port 443 closes, as the blocked server would.
-cat >"$tmp/capture.py" <<'PY'
-import os, socket, sys, threading
-out, count, lock = sys.argv[1], [0], threading.Lock()
-def keep(peer, port):
-    with lock:
-        count[0] += 1
-        number = count[0]
-    data = b""
-    peer.settimeout(1)
-    try:
-        while len(data) < 16384 and not (port == 80 and b"\r\n\r\n" in data):
-            more = peer.recv(16384 - len(data))
-            if not more or port == 443:
-                data += more
-                break
-            data += more
-    except OSError:
-        pass
-    name = os.path.join(out, f"{port}-{number}")
-    with open(name + ".part", "wb") as f:
-        f.write(data)
-    os.rename(name + ".part", name)
-    if port == 80 and data:
-        gif = bytes.fromhex("47494638396101000100800000000000ffffff21f90401000000002c00000000010001000002024401003b")
-        peer.sendall(b"HTTP/1.0 200 OK\r\nContent-Type: image/gif\r\nContent-Length: %d\r\n\r\n" % len(gif) + gif)
-    peer.close()
-def serve(listener, port):
-    while True:
-        peer, _ = listener.accept()
-        threading.Thread(target=keep, args=(peer, port), daemon=True).start()
-for port in (80, 443):
-    listener = socket.create_server(("127.0.0.1", port))
-    threading.Thread(target=serve, args=(listener, port), daemon=True).start()
-open(os.path.join(out, "ready"), "w").close()
-threading.Event().wait()
-PY
-mkdir "$tmp/captures"
-python3 "$tmp/capture.py" "$tmp/captures" 2>"$tmp/capture.log" &
-pids+=($!)
-eventually test -e "$tmp/captures/ready" || fail "the capture server did not start: $(cat "$tmp/capture.log")"
-rm "$tmp/captures/ready"
-
-# Moves what the capture server kept so far to $tmp/$1, once every connection is written.
-collect() {
-    sleep 1.5
-    mkdir -p "$tmp/$1"
-    find "$tmp/captures" -maxdepth 1 -type f ! -name '*.part' -exec mv {} "$tmp/$1/" \;
-}
+need chromium firefox-esr setpriv strace /usr/bin/python3
+frame True gray.gif '127.0.0.1 localhost\n' "$@"
+printf 'Ad.Capture.Example\r\ntls.capture.example\r\n' >>"$tmp/program/data/badHosts.dat"
+grant_in_private_etc
+export QT_QPA_PLATFORM=offscreen
 http=http://Ad.Capture.Example:80/x.gif https=https://tls.capture.example/
 
-for url in "$http" "$https"; do
+chromium_loads() {
     timeout 30 chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
         --disable-background-networking --disable-component-update --disable-sync \
-        --user-data-dir="$tmp/chromium-profile" --dump-dom "$url" >/dev/null 2>>"$tmp/chromium.log" ||
-        fail "chromium failed on $url: $(tail -n 5 "$tmp/chromium.log")"
-done
-collect chromium
-
-# Firefox may linger after loading, so it runs in a process group of its own that is ended once
-# its connections have arrived.
-mkdir -p "$tmp/ffhome" "$tmp/ffprofile"
-for url in "$http" "$https"; do
+        --user-data-dir="$tmp/chromium-profile" --dump-dom "$1" >/dev/null 2>>"$tmp/chromium.log" ||
+        fail "chromium failed on $1: $(tail -n 5 "$tmp/chromium.log")"
+}
+# Firefox lingers after a headless screenshot: it runs in a process group of its own, ended after
+# a while.
+firefox_loads() {
+    mkdir -p "$tmp/ffhome" "$tmp/ffprofile"
     HOME=$tmp/ffhome MOZ_DISABLE_CONTENT_SANDBOX=1 setsid firefox-esr --headless --no-remote \
-        --profile "$tmp/ffprofile" --screenshot "$tmp/firefox.png" "$url" >>"$tmp/firefox.log" 2>&1 &
-    firefox=$!
+        --profile "$tmp/ffprofile" --screenshot "$tmp/firefox.png" "$1" >>"$tmp/firefox.log" 2>&1 &
+    local firefox=$!
     pids+=(-"$firefox")
-    port=80
-    [ "$url" = "$https" ] && port=443
-    for _ in $(seq 300); do compgen -G "$tmp/captures/$port-*" >/dev/null && break; sleep 0.1; done
-    sleep 2
+    sleep 6
     kill -TERM -- -"$firefox" 2>/dev/null || true
     wait "$firefox" || true
-done
-collect firefox
-
-# Every connection that sent bytes names the server; a preconnected socket closed unused sent none.
-check() {
-    local browser=$1 port=$2 kind=$3 expected=$4 seen=0 file name
-    for file in "$tmp/$browser/$port"-*; do
-        [ -s "$file" ] || continue
-        name=$("$checker" "$kind" "$file") || fail "$browser: no name in $(basename "$file"): $(head -c 300 "$file" | cat -v)"
-        [ "$name" = "$expected" ] || fail "$browser: $(basename "$file") names $name, not $expected"
-        seen=$((seen + 1))
-        if [ -n "${TESSEL_CAPTURE_CORPUS:-}" ] && [ "$seen" -eq 1 ]; then
-            local target=fuzz_http_host suffix=request
-            [ "$kind" = tls ] && target=fuzz_tls_sni suffix=hello
-            mkdir -p "$TESSEL_CAPTURE_CORPUS/$target"
-            cp "$file" "$TESSEL_CAPTURE_CORPUS/$target/$browser-$suffix"
-        fi
-    done
-    [ "$seen" -gt 0 ] || fail "$browser sent nothing to port $port"
-    echo "$browser: $seen connections to port $port name $expected"
 }
+count_of() { as_user "$tmp/program/tessel" --stats | awk -F'\t' -v name="$1" '$2 == name { print $1 }'; }
+# strace prints what each receive took as \xNN escapes; the first request and greeting are kept.
+keep_seeds() {
+    /usr/bin/python3 - "$tmp/trace" "$TESSEL_CAPTURE_CORPUS" "$1" <<'PY'
+import os, re, sys
+trace, corpus, browser = sys.argv[1:]
+kept = set()
+for line in open(trace):
+    found = re.search(r'recvfrom\(\d+, "((?:\\x[0-9a-f]{2})+)"', line)
+    data = bytes.fromhex(found.group(1).replace("\\x", "")) if found else b""
+    kind = "fuzz_http_host" if data.startswith(b"GET ") else "fuzz_tls_sni" if data.startswith(b"\x16\x03") else None
+    if kind and kind not in kept:
+        kept.add(kind)
+        os.makedirs(os.path.join(corpus, kind), exist_ok=True)
+        name = browser + ("-request" if kind == "fuzz_http_host" else "-hello")
+        open(os.path.join(corpus, kind, name), "wb").write(data)
+PY
+}
+
+ad=0 tls=0
 for browser in chromium firefox; do
-    check "$browser" 80 http ad.capture.example
-    check "$browser" 443 tls tls.capture.example
+    [ -z "${TESSEL_CAPTURE_CORPUS:-}" ] || tracer="strace -f -qq -e trace=recvfrom -xx -s 16384 -o $tmp/trace"
+    launch_user "$browser"
+    "${browser}_loads" "$http"
+    "${browser}_loads" "$https"
+    sleep 0.5
+    pkill -TERM -x tessel # not $pid, which may be the tracer's
+    wait "$pid" || fail "$browser: the program did not end well: $(cat "$tmp/$browser.log")"
+    [ -z "${TESSEL_CAPTURE_CORPUS:-}" ] || keep_seeds "$browser"
+    [ "$(count_of ad.capture.example)" -gt "$ad" ] || fail "$browser: no request counted under its name"
+    [ "$(count_of tls.capture.example)" -gt "$tls" ] || fail "$browser: no greeting counted under its name"
+    [ -z "$(count_of '(no name)')" ] || fail "$browser: a request was counted without a name"
+    ad=$(count_of ad.capture.example) tls=$(count_of tls.capture.example)
+    echo "$browser: $ad requests and $tls greetings counted so far"
 done
-echo "PASS: every request and ClientHello of Chromium and Firefox names its server"
+given_back "the end"
+echo "PASS: Chromium's and Firefox's requests and greetings are counted under their names"

@@ -54,6 +54,19 @@ grant_in_private_etc() {
     group=$(getent group tessel | cut -d: -f3)
 }
 
+# Runs a command as nobody, a member of the group tessel (see grant_in_private_etc), at home in
+# $tmp/home; launch_user starts the program so, as launch does, and waits until port 80 takes
+# connections (connecting without a word is no request: nothing is counted).
+as_user() { HOME=$tmp/home setpriv --reuid=nobody --regid=nogroup --groups="$group" "$@"; }
+launch_user() {
+    mkdir -p "$tmp/home" && chown nobody "$tmp/home"
+    ${tracer:-} setpriv --reuid=nobody --regid=nogroup --groups="$group" env HOME="$tmp/home" \
+        "$tmp/program/tessel" >"$tmp/$1.log" 2>&1 &
+    pid=$! pids+=($!)
+    eventually /usr/bin/python3 -c 'import socket; socket.create_connection(("127.0.0.1", 80), 1)' ||
+        fail "nothing listens on port 80: $(cat "$tmp/$1.log")"
+}
+
 # Starts the program in the background, its output in $tmp/$1.log; sets `pid`.
 launch() {
     "$tmp/program/tessel" >"$tmp/$1.log" 2>&1 &

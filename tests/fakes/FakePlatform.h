@@ -50,12 +50,8 @@ public:
 class FakePicker final : public FilePicker {
 public:
     std::deque<PickResult> results;  // when empty, the dialog is cancelled
-    int saves = 0;                   // save dialogs shown
 
-    PickResult pickSave(const PickRequest& request) override {
-        ++saves;
-        return pick(request);
-    }
+    PickResult pickSave(const PickRequest& request) override { return pick(request); }
     PickResult pick(const PickRequest&) override {
         if (results.empty()) {
             return {PickResult::Kind::Cancelled, {}};
