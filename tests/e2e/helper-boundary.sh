@@ -27,47 +27,35 @@ cp "$(dirname "$0")/helper_client.py" "$tmp/"
 export QT_QPA_PLATFORM=offscreen
 helper=$tmp/program/tessel-helper
 
-# as USER COMMAND...: USER (nobody or 4242) in the group tessel, with a home of its own.
-home_of() { mkdir -p "$tmp/home-$1" && chown "$1" "$tmp/home-$1" && echo "$tmp/home-$1"; }
-gid_of() { id -g "$1" 2>/dev/null || echo "$1"; }
-as() {
-    local user=$1
-    shift
-    HOME=$(home_of "$user") setpriv --reuid="$user" --regid="$(gid_of "$user")" --groups="$group" "$@"
-}
-client() { as nobody /usr/bin/python3 "$tmp/helper_client.py" "$@"; }
+client() { as_user /usr/bin/python3 "$tmp/helper_client.py" "$@"; }
+# The user's own HOSTS file, with LINES after its two, and a user who has not run Tessel yet: how
+# each row starts.
 original() {
     printf '127.0.0.1\tlocalhost\n10.1.2.3 printer\n%s' "${1:-}" >/etc/hosts
     chown 0:0 /etc/hosts && chmod 644 /etc/hosts
     cp /etc/hosts "$tmp/hosts.orig"
+    rm -rf "$tmp/home/.config"
 }
-# The program itself is the background process, so that signals reach it.
-launch_as() {
-    HOME=$(home_of "$1") setpriv --reuid="$1" --regid="$(gid_of "$1")" --groups="$group" \
-        "$tmp/program/tessel" >"$tmp/$2.log" 2>&1 &
-    pid=$! pids+=($!)
+stopped() {
+    terminate "$1"
+    given_back "$1"
 }
 no_redo() { [ ! -e /etc/.tessel-redo-hosts ] || fail "$1: a redo copy was left behind"; }
 # held_client SYSCALL:N[,...] BEFORE ARGS...: the member's client under `strace`, with the Nth call
-# of SYSCALL in each process held for 4 s; waits until the trace shows BEFORE, the rename just before.
+# of SYSCALL in each process held for 4 s; waits until the trace shows BEFORE, the rename just
+# before. Sets `pid`; the client's output is in $tmp/held.log.
 held_client() {
-    local injects=() call before=$2
-    for call in ${1//,/ }; do injects+=(-e inject="${call%:*}":delay_enter=4000000:when="${call#*:}"); done
+    local tracer="strace -f -qq -o $tmp/trace -e trace=rename,renameat,renameat2" call before=$2
+    for call in ${1//,/ }; do tracer+=" -e inject=${call%:*}:delay_enter=4000000:when=${call#*:}"; done
     shift 2
-    strace -f -qq -o "$tmp/trace" -e trace=rename,renameat,renameat2 "${injects[@]}" \
-        setpriv --reuid=nobody --regid=nogroup --groups="$group" \
-        /usr/bin/python3 "$tmp/helper_client.py" "$@" >"$tmp/held.out" 2>&1 &
-    held=$! pids+=($!)
-    eventually grep -q "$before" "$tmp/trace" || fail "the held helper never got there: $(cat "$tmp/held.out")"
+    launch_user held /usr/bin/python3 "$tmp/helper_client.py" "$@"
+    eventually grep -q "$before" "$tmp/trace" || fail "the held helper never got there: $(cat "$tmp/held.log")"
 }
 
 row_second_start() {
-    original
     start_display
-    rm -rf "$tmp/home-nobody/.config"
-    launch_as nobody first
+    launch_user first
     local first=$pid
-    wait_for_port
     # What the running helper holds: no environment, no right to bind once bound, and no
     # descriptor but its link, its standard output and error, its lock and its two ports.
     local running
@@ -81,7 +69,7 @@ row_second_start() {
     cp /etc/hosts "$tmp/hosts.filtering"
     for user in nobody 4242; do
         rm -rf "$tmp/home-4242"
-        QT_QPA_PLATFORM=xcb launch_as "$user" "second-$user"
+        QT_QPA_PLATFORM=xcb who=$user launch_user "second-$user" "$tmp/program/tessel"
         box=$(window_named Tessel) && [ -n "$box" ] || fail "second start by $user showed no message"
         ! pgrep -P "$pid" tessel-helper >/dev/null || fail "second start by $user started a helper"
         cmp -s /etc/hosts "$tmp/hosts.filtering" || fail "second start by $user changed /etc/hosts"
@@ -92,51 +80,42 @@ row_second_start() {
         pid=$first
         replies http://ad.e2e.example/x.gif gray.gif
     done
-    terminate "second-start"
-    given_back "second-start"
+    stopped "second-start"
 }
 
 row_copy_and_rename() {
-    original
     held_client rename:2 '^[0-9]* *rename.*before-tessel.* = 0' "$helper" hello write-replace="$tmp/program/data/badHosts.dat" sleep=1
     second=$(client "$helper" hello)
     grep -q 'hello: failed number=11 .*another tessel-helper' <<<"$second" || fail "a second helper was not refused: $second"
-    wait "$held" || true
-    grep -q 'write-replace: ok' "$tmp/held.out" || fail "the held helper did not write: $(cat "$tmp/held.out")"
+    wait "$pid" || true
+    grep -q 'write-replace: ok' "$tmp/held.log" || fail "the held helper did not write: $(cat "$tmp/held.log")"
     given_back "copy-and-rename"
     [ ! -e /etc/.hosts-before-tessel ] || fail "copy-and-rename: the kept copy stayed"
 }
 
 row_loose_list() {
-    original
     start_display
     printf 'ad.e2e.example\r\n   \r\n# a comment\r\nad\ttab.e2e.example\r\ntrail.e2e.example \r\ncaf\xc3\xa9.e2e.example\nlast.e2e.example' \
         >"$tmp/program/data/badHosts.dat"
-    "$tmp/program/tessel" >"$tmp/root.log" 2>&1 &
-    pid=$! pids+=($!)
+    launch root
     wait_for_port
     cp /etc/hosts "$tmp/hosts.root"
     terminate "loose list as root"
-    rm -rf "$tmp/home-nobody/.config"
-    launch_as nobody loose
-    wait_for_port
+    launch_user loose
     cmp /etc/hosts "$tmp/hosts.root" || fail "loose-list: not the bytes root writes: $(diff <(cat -A "$tmp/hosts.root") <(cat -A /etc/hosts))"
     resolve ad.e2e.example trail.e2e.example last.e2e.example
-    terminate "loose-list"
-    given_back "loose-list"
+    stopped "loose-list"
     # A line break inside a line, and a line past the bound: each left out alone, and said so.
     printf 'ad.e2e.example\r\nbad\rline.e2e.example\r\n%s\r\nlast.e2e.example\r\n' "$(head -c 5000 /dev/zero | tr '\0' a)" \
-        >"$tmp/home-nobody/.config/tessel/badHosts.dat"
-    QT_QPA_PLATFORM=xcb launch_as nobody unsafe
+        >"$tmp/home/.config/tessel/badHosts.dat"
+    QT_QPA_PLATFORM=xcb launch_user unsafe "$tmp/program/tessel"
     box=$(window_named Tessel) && [ -n "$box" ] || fail "loose-list: no word of the lines left out"
     press "$box" Return
     wait_for_port
     resolve ad.e2e.example last.e2e.example
     ! grep -q 'bad' /etc/hosts || fail "loose-list: a line with a CR was written"
-    terminate "unsafe lines"
-    given_back "unsafe lines"
+    stopped "unsafe lines"
     printf 'ad.e2e.example\r\n\r\ntrack.e2e.example\r\n' >"$tmp/program/data/badHosts.dat"
-    rm -rf "$tmp/home-nobody/.config"
 }
 
 row_cut_in_place() {
@@ -149,22 +128,20 @@ row_cut_in_place() {
     # (made by renameat2, or by a third rename in an earlier helper).
     held_client rename:3,renameat2:1 'EBUSY' --ignore-xfsz "$helper" hello write-replace="$tmp/big.dat"
     # The member may do this itself: the helper runs under the member's own user and group.
-    as nobody prlimit --pid "$(sed -n 's/^helper //p' "$tmp/held.out")" --fsize=8192:8192
-    wait "$held" || true
-    grep -q "write-replace: link closed" "$tmp/held.out" || fail "cut-in-place: the rewrite was not cut: $(cat "$tmp/held.out")"
+    as_user prlimit --pid "$(sed -n 's/^helper //p' "$tmp/held.log")" --fsize=8192:8192
+    wait "$pid" || true
+    grep -q "write-replace: link closed" "$tmp/held.log" || fail "cut-in-place: the rewrite was not cut: $(cat "$tmp/held.log")"
     client "$helper" hello giveback-replace >"$tmp/next.out"
-    grep -q 'giveback-replace: ok' "$tmp/next.out" || fail "cut-in-place: $(cat "$tmp/held.out" "$tmp/next.out")"
+    grep -q 'giveback-replace: ok' "$tmp/next.out" || fail "cut-in-place: $(cat "$tmp/held.log" "$tmp/next.out")"
     given_back "cut-in-place"
     no_redo "cut-in-place"
     umount /etc/hosts
 }
 
 row_keep_twice() {
-    original
     list=$tmp/program/data/badHosts.dat
-    client "$helper" hello write-keep="$list" write-keep="$list" write-keep="$list" sleep=30 >"$tmp/keep.out" &
-    pids+=($!)
-    eventually eval '[ "$(grep -c "^write-keep: ok" "$tmp/keep.out")" = 3 ]' || fail "keep-twice: $(cat "$tmp/keep.out")"
+    launch_user keep /usr/bin/python3 "$tmp/helper_client.py" "$helper" hello write-keep="$list" write-keep="$list" write-keep="$list" sleep=30
+    eventually eval '[ "$(grep -c "^write-keep: ok" "$tmp/keep.log")" = 3 ]' || fail "keep-twice: $(cat "$tmp/keep.log")"
     [ "$(grep -c '^#Following lines created by Tessel' /etc/hosts)" = 1 ] || fail "keep-twice: blocks piled up: $(cat -A /etc/hosts)"
     pkill -KILL -x tessel-helper
     client "$helper" hello giveback-keep >/dev/null
@@ -175,23 +152,19 @@ row_inherited() {
     out=$(client --nofile 16:16 "$helper" hello)
     grep -q 'hello: failed number=24 ' <<<"$out" || fail "a helper with too few descriptors served: $out"
     # A descriptor left open by the caller is closed before anything else runs.
-    client --extra-fd "$tmp/program/data/badHosts.dat" "$helper" hello sleep=2 >"$tmp/extra.out" &
-    pids+=($!)
-    eventually grep -q '^hello: ok' "$tmp/extra.out" || fail "inherited: $(cat "$tmp/extra.out")"
-    ! ls -l "/proc/$(sed -n 's/^helper //p' "$tmp/extra.out")/fd" | grep -q badHosts ||
+    launch_user extra /usr/bin/python3 "$tmp/helper_client.py" --extra-fd "$tmp/program/data/badHosts.dat" "$helper" hello sleep=2
+    eventually grep -q '^hello: ok' "$tmp/extra.log" || fail "inherited: $(cat "$tmp/extra.log")"
+    ! ls -l "/proc/$(sed -n 's/^helper //p' "$tmp/extra.log")/fd" | grep -q badHosts ||
         fail "the helper kept a descriptor its caller left open"
-    wait "${pids[-1]}"
+    wait "$pid"
     given_back "inherited"
 }
 
 # Pause and Resume from the tray menu: the ports were bound once, so a paused program refuses
 # connections at once (never leaves them waiting) and Resume listens on the same sockets again.
 row_pause_resume() {
-    original
-    rm -rf "$tmp/home-nobody/.config"
     start_display tray
-    QT_QPA_PLATFORM=xcb launch_as nobody pause
-    wait_for_port
+    QT_QPA_PLATFORM=xcb launch_user pause
     # The icon is in the tray once the tray's corner shows more than its own two colours.
     eventually eval '[ "$(import -window root -crop 24x24+0+0 +repage png:- | convert - -format %k info:)" -gt 2 ]' ||
         fail "pause-resume: no icon in the tray"
@@ -203,8 +176,7 @@ row_pause_resume() {
     open_menu && xdotool key r r Return && sleep 1
     wait_for_port
     resolve ad.e2e.example
-    terminate "pause-resume"
-    given_back "pause-resume"
+    stopped "pause-resume"
     kill "$xvfb"
 }
 
@@ -212,15 +184,13 @@ row_pause_resume() {
 # mode, within a second, and ends.
 row_kill_nine() {
     for mode in True False; do
-        rm -rf "$tmp/home-nobody/.config"
         write_prefs $mode gray.gif
         original
         chown 0:4 /etc/hosts && chmod 0604 /etc/hosts && cp -p /etc/hosts "$tmp/hosts.orig"
-        launch_as nobody "kill-$mode"
-        wait_for_port
+        launch_user "kill-$mode"
         replies http://ad.e2e.example/x.gif gray.gif
         [ "$(stat -c '%u %g %a' /etc/hosts)" = "0 4 604" ] || fail "$mode: owner or mode not kept while filtering"
-        [ "$(stat -c %U "$tmp/home-nobody/.config/tessel/prefs.dat")" = nobody ] || fail "$mode: prefs.dat not the user's"
+        [ "$(stat -c %U "$tmp/home/.config/tessel/prefs.dat")" = nobody ] || fail "$mode: prefs.dat not the user's"
         local running
         running=$(pgrep -P "$pid" -x tessel-helper) || fail "$mode: no helper"
         start=$(date +%s%N)
@@ -238,17 +208,11 @@ row_kill_nine() {
 # renamed, removed or re-owned is the HOSTS file, its kept copy, its lock or a temporary, and a file
 # in /etc is never made by name.
 row_traced() {
-    original
-    rm -rf "$tmp/home-nobody/.config"
     local calls=execve,open,openat,creat,rename,renameat,renameat2,unlink,unlinkat,truncate,chmod,fchmodat,chown,fchownat,link,linkat,mkdir
     # The leak checker cannot run under a tracer.
-    HOME=$(home_of nobody) ASAN_OPTIONS=detect_leaks=0 strace -f -qq -o "$tmp/trace" -e trace=$calls \
-        setpriv --reuid=nobody --regid=nogroup --groups="$group" "$tmp/program/tessel" >"$tmp/traced.log" 2>&1 &
-    local strace=$!
-    pids+=($!)
-    wait_for_port
+    ASAN_OPTIONS=detect_leaks=0 tracer="strace -f -qq -o $tmp/trace -e trace=$calls" launch_user traced
     kill -TERM "$(pgrep -f -n "^$tmp/program/tessel\$")"
-    wait "$strace" || fail "traced: exit status $? after SIGTERM"
+    wait "$pid" || fail "traced: exit status $? after SIGTERM"
     given_back "traced run"
     local traced lines written outside
     traced=$(sed -n 's/^\([0-9]*\) \+execve("[^"]*tessel-helper".*/\1/p' "$tmp/trace" | head -n 1)
@@ -277,6 +241,7 @@ row_refused() {
 
 # TESSEL_ROWS picks rows, as when one is shown to fail on an earlier build.
 for row in ${TESSEL_ROWS:-second_start copy_and_rename loose_list cut_in_place keep_twice inherited pause_resume kill_nine traced refused}; do
+    original
     "row_$row"
     echo "row $row: passed"
 done

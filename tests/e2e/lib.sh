@@ -54,17 +54,27 @@ grant_in_private_etc() {
     group=$(getent group tessel | cut -d: -f3)
 }
 
-# Runs a command as nobody, a member of the group tessel (see grant_in_private_etc), at home in
-# $tmp/home; launch_user starts the program so, as launch does, and waits until port 80 takes
-# connections (connecting without a word is no request: nothing is counted).
-as_user() { HOME=$tmp/home setpriv --reuid=nobody --regid=nogroup --groups="$group" "$@"; }
+# Runs a command as nobody (or as `who`, a name or a number), a member of the group tessel where
+# grant_in_private_etc made it and of no group elsewhere, at home in $tmp/home (another user's:
+# $tmp/home-WHO). launch_user LOG [COMMAND...] starts it so, as launch does, under `tracer` when
+# set; with no command it starts the program and waits until port 80 takes connections
+# (connecting without a word is no request: nothing is counted).
+as_user() {
+    local who=${who:-nobody} home=$tmp/home groups=--clear-groups
+    [ "$who" = nobody ] || home=$tmp/home-$who
+    [ -z "${group:-}" ] || groups=--groups=$group
+    mkdir -p "$home" && chown "$who" "$home"
+    ${via:-} setpriv --reuid="$who" --regid="$(id -g "$who" 2>/dev/null || echo "$who")" "$groups" \
+        env HOME="$home" "$@"
+}
 launch_user() {
-    mkdir -p "$tmp/home" && chown nobody "$tmp/home"
-    ${tracer:-} setpriv --reuid=nobody --regid=nogroup --groups="$group" env HOME="$tmp/home" \
-        "$tmp/program/tessel" >"$tmp/$1.log" 2>&1 &
+    local log=$tmp/$1.log
+    shift
+    # The command itself is the background process, so that signals reach it.
+    via="exec ${tracer:-}" as_user "${@:-$tmp/program/tessel}" >"$log" 2>&1 &
     pid=$! pids+=($!)
-    eventually /usr/bin/python3 -c 'import socket; socket.create_connection(("127.0.0.1", 80), 1)' ||
-        fail "nothing listens on port 80: $(cat "$tmp/$1.log")"
+    [ $# -gt 0 ] || eventually /usr/bin/python3 -c 'import socket; socket.create_connection(("127.0.0.1", 80), 1)' ||
+        fail "nothing listens on port 80: $(cat "$log")"
 }
 
 # Starts the program in the background, its output in $tmp/$1.log; sets `pid`.
