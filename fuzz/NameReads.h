@@ -1,6 +1,7 @@
 #pragma once
 
-// Properties both readers of server names share, for fuzz_http_host and fuzz_tls_sni.
+// Properties both readers of server names share, for fuzz_http_host and fuzz_tls_sni, and the
+// records a ClientHello may be cut into, for fuzz_tls_sni and the unit tests.
 #include <string>
 #include <string_view>
 
@@ -37,6 +38,24 @@ inline void checkPrefix(Read read, std::string_view bytes, std::string_view whol
                         std::size_t size) {
     const auto name = readName(read, bytes.substr(0, size));
     TESSEL_CHECK(name.empty() || name == whole);
+}
+
+// `bytes` as records of at most `size` bytes, when it is exactly one handshake record; else "".
+inline std::string split(std::string_view bytes, std::size_t size) {
+    const auto byte = [&](std::size_t at) {
+        return std::size_t{static_cast<unsigned char>(bytes[at])};
+    };
+    std::string out;
+    if (bytes.size() < 5 || byte(0) != 22 || bytes.size() != 5 + (byte(3) << 8 | byte(4))) {
+        return out;
+    }
+    for (std::size_t at = 5; at < bytes.size(); at += size) {
+        const auto part = bytes.substr(at, size);
+        out.append(bytes.substr(0, 3))
+            .append({static_cast<char>(part.size() >> 8), static_cast<char>(part.size() & 0xff)})
+            .append(part);
+    }
+    return out;
 }
 
 }  // namespace tessel::fuzz

@@ -1,15 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
 #include "core/ServerName.h"
+#include "fault/Fault.h"
+#include "fuzz/NameReads.h"
 
 using namespace std::string_literals;
 namespace core = tessel::core;
+using tessel::fuzz::split;
 
 namespace {
 
@@ -30,8 +31,7 @@ void expectRows(const std::vector<Row>& rows, Read read) {
 }
 
 std::string seed(const char* file) {
-    std::ifstream in(std::string(TESSEL_SEEDS).append(file), std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
+    return tessel::fault::contentOf(std::string(TESSEL_SEEDS).append(file));
 }
 
 // `body` after its length in `width` bytes, the length off by `lie`.
@@ -52,15 +52,6 @@ std::string hello(const std::string& extensions, int lie = 0) {
 
 std::string serverName(const std::string& name, std::array<int, 3> lies = {}) {
     return "\0\0"s + sized(sized("\0"s + sized(name, 2, lies[2]), 2, lies[1]), 2, lies[0]);
-}
-
-// The one record's handshake bytes in records of `size` bytes.
-std::string split(const std::string& record, std::size_t size) {
-    std::string out;
-    for (std::size_t at = 5; at < record.size(); at += size) {
-        out += "\x16\x03\x01"s + sized(record.substr(at, size), 2);
-    }
-    return out;
 }
 
 const std::string kEch = "\xfe\x0d"s + sized("\0\x01\x02"s, 2);
