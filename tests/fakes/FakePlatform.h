@@ -7,7 +7,6 @@
 #include <functional>
 #include <map>
 #include <set>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -25,6 +24,17 @@ namespace tessel::fakes {
 
 using namespace tessel::platform;
 
+// The next of the values a test scripted, if any are left.
+template <typename T>
+std::optional<T> next(std::deque<T>& scripted) {
+    if (scripted.empty()) {
+        return std::nullopt;
+    }
+    T value = std::move(scripted.front());
+    scripted.pop_front();
+    return value;
+}
+
 class FakeMessageBox final : public MessageBox {
 public:
     std::vector<std::string> shown;    // the prompts, in order
@@ -36,15 +46,9 @@ public:
         if (whileShown) {
             whileShown();
         }
-        if (answers.empty()) {
-            return buttons == Buttons::Ok || buttons == Buttons::OkCancel ? Answer::Ok
-                                                                          : Answer::Yes;
-        }
-        const Answer answer = answers.front();
-        answers.pop_front();
-        return answer;
+        const bool ok = buttons == Buttons::Ok || buttons == Buttons::OkCancel;
+        return next(answers).value_or(ok ? Answer::Ok : Answer::Yes);
     }
-    const std::vector<std::string>& prompts() const { return shown; }
 };
 
 class FakePicker final : public FilePicker {
@@ -53,12 +57,7 @@ public:
 
     PickResult pickSave(const PickRequest& request) override { return pick(request); }
     PickResult pick(const PickRequest&) override {
-        if (results.empty()) {
-            return {PickResult::Kind::Cancelled, {}};
-        }
-        PickResult result = results.front();
-        results.pop_front();
-        return result;
+        return next(results).value_or(PickResult{PickResult::Kind::Cancelled, {}});
     }
 };
 
@@ -122,12 +121,11 @@ public:
 
 class FakeProcess final : public Process {
 public:
-    std::string directory = "/opt/tessel";
     std::function<bool()> ticking;  // the repeating timer's function while it runs
     std::function<void()> onProcessEvents;
     int ended = 0;
 
-    std::string programDirectory() const override { return directory; }
+    std::string programDirectory() const override { return "/opt/tessel"; }
     std::string hostName() const override { return "testbox"; }
     void processEvents() override {
         tickUntilStopped();
@@ -201,13 +199,9 @@ public:
         if (onListen) {
             onListen();
         }
-        listening = failures.empty();
-        if (listening) {
-            return std::nullopt;
-        }
-        ListenError error = failures.front();
-        failures.pop_front();
-        return error;
+        auto failure = next(failures);
+        listening = !failure;
+        return failure;
     }
     // The count-only port is always taken: that is no error.
     std::optional<ListenError> listenCountOnly(std::uint16_t) override {

@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <cstdlib>
 
-#include "fakes/FakePlatform.h"
 #include "fault/Fault.h"
 #include "hosts/HostsFile.h"
 #include "platform/linux/PosixFileSystem.h"
@@ -39,6 +38,16 @@ bool hasTemporaries(const std::string& dir) {
                        [](const std::string& name) { return name.starts_with(".tessel-"); });
 }
 
+// A tmpfs of the test's own in `s`, its etc/hosts and small/hosts holding kOld and `new` kNew.
+void lay(const Scratch& s) {
+    ASSERT_EQ(::mount("tessel", s.dir.c_str(), "tmpfs", 0, nullptr), 0);
+    ASSERT_TRUE(std::filesystem::create_directories(s / "etc") &&
+                ::mkdir((s / "small").c_str(), 0755) == 0);
+    put(s / "new", kNew);
+    put(s / "etc/hosts", kOld);
+    put(s / "small/hosts", kOld);
+}
+
 struct Row {
     const char* name;
     const char* setup;   // shell commands in the scratch directory, whose etc/hosts holds kOld
@@ -52,12 +61,7 @@ struct Row {
 void run(const Row& row) {
     Scratch s;
     const std::string hosts = s / "etc/hosts";
-    ASSERT_EQ(::mount("tessel", s.dir.c_str(), "tmpfs", 0, nullptr), 0);
-    ASSERT_TRUE(std::filesystem::create_directories(s / "etc") &&
-                ::mkdir((s / "small").c_str(), 0755) == 0);
-    put(s / "new", kNew);
-    put(hosts, kOld);
-    put(s / "small/hosts", kOld);
+    ASSERT_NO_FATAL_FAILURE(lay(s));
     const std::string cd = "cd " + s.dir + " && ";
     const std::string setup = cd + "chown 65534:65534 etc/hosts small/hosts && chmod 604 " +
                               "etc/hosts small/hosts && " + row.setup;
@@ -160,12 +164,7 @@ TEST(Fault, CutRewritesAreFinishedWhateverCutsThem) {
     };
     for (const Cut& row : rows) {
         Scratch s;
-        ASSERT_EQ(::mount("tessel", s.dir.c_str(), "tmpfs", 0, nullptr), 0);
-        ASSERT_TRUE(std::filesystem::create_directories(s / "etc") &&
-                    ::mkdir((s / "small").c_str(), 0755) == 0);
-        put(s / "new", kNew);
-        put(s / "small/hosts", kOld);
-        put(s / "etc/hosts", kOld);
+        ASSERT_NO_FATAL_FAILURE(lay(s));
         const std::string strace =
             "cd " + s.dir + " && ASAN_OPTIONS=detect_leaks=0 strace -qq -o /dev/null ";
         const std::string writer = std::string(" ") + TESSEL_FAULT_WRITER + " ";

@@ -45,11 +45,8 @@ protected:
         return cells.join(QLatin1Char(' '));
     }
     void selectRow(const QString& name) const {
-        for (int row = 0; row < table->model()->rowCount(); ++row) {
-            if (cell(row, 0) == name) {
-                table->selectRow(row);
-            }
-        }
+        const auto* model = table->model();
+        table->selectRow(model->match(model->index(0, 0), Qt::DisplayRole, name).value(0).row());
     }
     QPushButton* button(const char* name) const {
         return window->findChild<QPushButton*>(QString::fromLatin1(name));
@@ -83,7 +80,8 @@ TEST_F(StatisticsWindowTest, LiveCountsKeepTheSortAndTheSelection) {
     EXPECT_EQ(window->selectedServer(), "banner.example.net");
 }
 
-TEST_F(StatisticsWindowTest, AllowsRealServersOnlyAndAsksFirst) {
+// Allow takes only a real server's name, and it and Reset do nothing unless the user agrees.
+TEST_F(StatisticsWindowTest, AllowsRealServersOnlyAndBothAskFirst) {
     for (const auto& [name, enabled] :
          {std::pair{"(others)", false}, std::pair{"(no name)", false}, {"ads.example.com", true}}) {
         selectRow(name);
@@ -95,12 +93,10 @@ TEST_F(StatisticsWindowTest, AllowsRealServersOnlyAndAsksFirst) {
     button("cmdAllow")->click();
     EXPECT_EQ(h.files.files[kDir + "/data/allowed.dat"], "ads.example.com\r\n");
     EXPECT_EQ(cell(0, 3), "") << "no list blocks an allowed name";
-}
-
-TEST_F(StatisticsWindowTest, ResetAsksFirst) {
+    h.box.shown.clear();
     h.box.answers = {platform::Answer::No};
     button("cmdReset")->click();
-    EXPECT_EQ(h.box.prompts(), std::vector<std::string>{"Reset all statistics?"});
+    EXPECT_EQ(h.box.shown, std::vector<std::string>{"Reset all statistics?"});
     EXPECT_EQ(table->model()->rowCount(), 4);
     button("cmdReset")->click();
     EXPECT_EQ(table->model()->rowCount(), 0);

@@ -25,25 +25,19 @@ using ui::twipsToPixels;
 
 namespace {
 
-void flushDeletes() {
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-}
-
-void showActive(QWidget& window) {
-    window.show();
-    window.activateWindow();
-    for (int pass = 0; pass < 100 && !window.isActiveWindow(); ++pass) {
-        QCoreApplication::processEvents();
-    }
-    ASSERT_TRUE(window.isActiveWindow());
-}
-
-TEST(Widgets, CountersHandTheFocusToTheHiddenBox) {
+// The counters hand the focus to the hidden box; the main window only ever hides, and opens again
+// in its normal state.
+TEST(Widgets, CountersHandTheFocusToTheHiddenBoxAndTheMainWindowOnlyHides) {
     ui::MainWindow main;
     const QPointer<ui::FloaterWindow> floater = new ui::FloaterWindow();
     for (const auto& [window, name] :
          {std::pair<QWidget*, const char*>{&main, "txtHidden"}, {floater, "txtFloatHidden"}}) {
-        ASSERT_NO_FATAL_FAILURE(showActive(*window));
+        window->show();
+        window->activateWindow();
+        for (int pass = 0; pass < 100 && !window->isActiveWindow(); ++pass) {
+            QCoreApplication::processEvents();
+        }
+        ASSERT_TRUE(window->isActiveWindow()) << name;
         auto* hidden = window->findChild<QLineEdit*>(name);
         for (const bool tab : {false, true}) {
             SCOPED_TRACE(std::string(name) + (tab ? " by tab" : " by a click"));
@@ -58,18 +52,13 @@ TEST(Widgets, CountersHandTheFocusToTheHiddenBox) {
         }
     }
     delete floater.data();
-}
-
-TEST(Widgets, MainWindowOnlyHides) {
-    ui::MainWindow window;
-    window.show();
-    EXPECT_FALSE(window.close());
-    EXPECT_TRUE(window.isHidden());
-    window.show();
-    window.setWindowState(Qt::WindowMinimized);
-    EXPECT_TRUE(window.isHidden());
-    window.show();
-    EXPECT_FALSE(window.isMinimized()) << "opens again in its normal state";
+    EXPECT_FALSE(main.close());
+    EXPECT_TRUE(main.isHidden());
+    main.show();
+    main.setWindowState(Qt::WindowMinimized);
+    EXPECT_TRUE(main.isHidden());
+    main.show();
+    EXPECT_FALSE(main.isMinimized()) << "opens again in its normal state";
 }
 
 // Every digit shows, from an empty count to the largest, in the main window and in the floating
@@ -116,13 +105,13 @@ TEST(Widgets, WindowsUnloadOnce) {
         window->show();
         ends[way % 3](window);
         EXPECT_EQ(unloads, 1);
-        flushDeletes();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         EXPECT_EQ(unloads, 1);
         EXPECT_TRUE(window.isNull());
     }
 }
 
-TEST(Widgets, ServerListRoundTripsAsCrLfAndEditsByLine) {
+TEST(Widgets, ServerListRoundTripsAsCrLfEditsByLineAndLaysOutForItsOuterSize) {
     ui::ServersWindow window{QIcon()};
     window.setAttribute(Qt::WA_DeleteOnClose, false);
     std::string big;
@@ -141,13 +130,8 @@ TEST(Widgets, ServerListRoundTripsAsCrLfAndEditsByLine) {
     cursor.insertText(QStringLiteral("\n"));
     big.insert(big.find("server3."), "\r\n");
     EXPECT_TRUE(window.listText() == big);
-}
-
-// The resize rules work on the outer size, borders and title bar included: the designed ones where
-// the desktop reports none.
-TEST(Widgets, ServerListLaysOutForItsOuterSize) {
-    ui::ServersWindow window{QIcon()};
-    window.setAttribute(Qt::WA_DeleteOnClose, false);
+    // The resize rules work on the outer size, borders and title bar included: the designed ones
+    // where the desktop reports none.
     window.setWindowFlag(Qt::FramelessWindowHint, true);
     window.show();
     window.resize(twipsToPixels(6000 - 120), twipsToPixels(1200 - 405));
