@@ -63,6 +63,13 @@ written() {
     [ "$(grep -ci 'ad\.e2e\.example' /etc/hosts)" = 1 ] || fail "$1: a listed name written twice"
     ! grep -q 'allowed\.example' /etc/hosts || fail "$1: an allowed name was written"
 }
+# The copies made a day old, and kept aside to compare, then the program started again.
+a_day_later() {
+    for state in "$data"/list-*.state; do sed -i '4s/^[0-9]*/0/' "$state"; done
+    mkdir -p "$tmp/copies" && cp "$data"/list-*.dat "$tmp/copies/"
+    QT_QPA_PLATFORM=offscreen launch "$1"
+    wait_for_port
+}
 # Ten seconds are not always enough for half a million names on a busy machine.
 slowly() { for _ in $(seq 300); do "$@" 2>/dev/null && return; sleep 0.1; done; return 1; }
 
@@ -79,11 +86,8 @@ for row in keep replace; do
     given_back "$row"
 
     # A day later each list is asked for only if it changed; the server says it has not.
-    for state in "$data"/list-*.state; do sed -i '4s/^[0-9]*/0/' "$state"; done
-    mkdir -p "$tmp/copies" && cp "$data"/list-*.dat "$tmp/copies/"
     : >"$serve/requests.log"
-    QT_QPA_PLATFORM=offscreen launch "$row-unchanged"
-    wait_for_port
+    a_day_later "$row-unchanged"
     slowly eval '[ "$(grep -c "\"v1-.*\.txt\" Mon, 07 Dec 2026 00:00:00 GMT$" "$serve/requests.log")" = 3 ]' ||
         fail "$row: not asked whether each list changed: $(cat "$serve/requests.log")"
     slowly eval '! grep -q "^0$" "$data"/list-*.state' || fail "$row: a 304 left a copy out of date"
@@ -93,11 +97,8 @@ for row in keep replace; do
     given_back "$row after a 304"
 
     # The copies are a day old, and every download now stops halfway.
-    for state in "$data"/list-*.state; do sed -i '4s/^[0-9]*/0/' "$state"; done
-    mkdir -p "$tmp/copies" && cp "$data"/list-*.dat "$tmp/copies/"
     touch "$serve/cut"
-    QT_QPA_PLATFORM=offscreen launch "$row-cut"
-    wait_for_port
+    a_day_later "$row-cut"
     slowly grep -q 'n499999\.big\.example' /etc/hosts || fail "$row: the copies were not written"
     written "$row from the copies"
     ! grep -q '^Failed' "$data"/list-*.state || fail "$row: start-up waited for the downloads"
