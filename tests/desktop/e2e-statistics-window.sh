@@ -12,9 +12,6 @@ now=$(date +%s)
 printf '%s\n' ad.e2e.example pixel.adnet.example track.e2e.example banner.adnet.example \
     metrics.tracker.example cdn.adserve.example beacon.stats.example sync.bidder.example \
     tag.analytics.example img.adserve.example cookie.match.example js.adnet.example \
-    log.metrics.example popup.ads.example rtb.bidder.example widget.social.example \
-    survey.promo.example video.adserve.example telemetry.app.example count.visits.example \
-    pagead.example ssp.exchange.example fp.tracker.example push.notify.example \
     affiliate.link.example heatmap.session.example geo.targeting.example >"$tmp/names"
 awk -v now="$now" 'BEGIN {
     print "Tessel statistics 1"
@@ -27,9 +24,9 @@ awk -v now="$now" 'BEGIN {
 END { printf "server\t41\t%d\t(no name)\nserver\t12\t%d\t(others)\n", now - 600, now - 5000 }' \
     "$tmp/names" >"$data/stats.dat"
 # Most names are on the server list; a subscribed list, downloaded at the start, holds the rest.
-sed -n '2p;4,20p' "$tmp/names" | sed 's/$/\r/' >>"$data/badHosts.dat"
+sed -n '2p;4,12p' "$tmp/names" | sed 's/$/\r/' >>"$data/badHosts.dat"
 mkdir "$tmp/www"
-sed -n '21,$p' "$tmp/names" >"$tmp/www/trackers.txt"
+sed -n '13,$p' "$tmp/names" >"$tmp/www/trackers.txt"
 list=http://127.0.0.1:8080/trackers.txt
 echo "$list" >"$data/lists.dat"
 python3 -m http.server 8080 --bind 127.0.0.1 --directory "$tmp/www" >/dev/null 2>&1 &
