@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# The program writes nowhere but its own directory and the HOSTS file. A whole run (start in keep
+# The program writes nowhere but its own directory and the HOSTS file, and there only stats.dat. A whole run (start in keep
 # mode, a few requests, SIGTERM) goes under strace, which records every call that creates, opens for
 # writing, renames, removes or re-owns a path; fresh empty tmpfs mounts over /tmp, $HOME and
 # /var/tmp show what appears there. Qt's runtime directory (made under /tmp when XDG_RUNTIME_DIR is
@@ -50,5 +50,8 @@ for dir in "${watched[@]}"; do
     found=$(cd "$dir" && find . -mindepth 1 | grep -vE '^\./runtime-[^/]*$' || true)
     [ -z "$found" ] || fail "new files under $dir: $found"
 done
+# Beside the settings, the one file a run adds: the statistics of the servers it blocked.
+[ -s "$program/data/stats.dat" ] || fail "the requests were not counted in stats.dat"
+rm "$program/data/stats.dat"
 listing | diff "$tmp/program.before" - || fail "the program directory changed"
 echo "PASS: nothing written outside the program directory and the HOSTS file"
