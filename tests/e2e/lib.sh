@@ -58,7 +58,7 @@ grant_in_private_etc() {
 # grant_in_private_etc made it and of no group elsewhere, at home in $tmp/home (another user's:
 # $tmp/home-WHO). launch_user LOG [COMMAND...] starts it so, as launch does, under `tracer` when
 # set; with no command it starts the program and waits until port 80 takes connections
-# (connecting without a word is no request: nothing is counted).
+# (connecting without a word is no request: nothing is counted) and the HOSTS file is written.
 as_user() {
     local who=${who:-nobody} home=$tmp/home groups=--clear-groups
     [ "$who" = nobody ] || home=$tmp/home-$who
@@ -70,11 +70,16 @@ as_user() {
 launch_user() {
     local log=$tmp/$1.log
     shift
+    local before
+    before=$(cksum </etc/hosts)
     # The command itself is the background process, so that signals reach it.
     via="exec ${tracer:-}" as_user "${@:-$tmp/program/tessel}" >"$log" 2>&1 &
     pid=$! pids+=($!)
-    [ $# -gt 0 ] || eventually /usr/bin/python3 -c 'import socket; socket.create_connection(("127.0.0.1", 80), 1)' ||
+    [ $# -eq 0 ] || return 0
+    # The program listens first and then writes the HOSTS file: it is filtering once both are done.
+    eventually /usr/bin/python3 -c 'import socket; socket.create_connection(("127.0.0.1", 80), 1)' ||
         fail "nothing listens on port 80: $(cat "$log")"
+    eventually eval '[ "$(cksum </etc/hosts)" != "$before" ]' || fail "the HOSTS file was not written: $(cat "$log")"
 }
 
 # Starts the program in the background, its output in $tmp/$1.log; sets `pid`.
