@@ -38,6 +38,9 @@ MainForm::MainForm(Services services, std::unique_ptr<ui::MainWindow> window,
 
 MainForm::~MainForm() {
     services_.tray.onOpen = nullptr;
+    // The ports close with the program: what they counted last reaches the statistics, which are
+    // written as they go.
+    services_.listener.close();
     services_.listener.onNamed(nullptr);
     delete about_.data();
 }

@@ -53,8 +53,12 @@ public:
     bool load();
     // Logout, a hang-up, an interrupt or a termination request: the exit sequence.
     void sessionEnding() { filtering_.sessionEnding(); }
-    // The display connection broke: only the HOSTS file is given back, without a word.
-    void giveBackQuietly() { filtering_.giveBackQuietly(); }
+    // The display connection broke: the HOSTS file is given back and the statistics written,
+    // without a word.
+    void giveBackQuietly() {
+        filtering_.giveBackQuietly();
+        statistics_.save();
+    }
 
     ui::MainWindow& window() const { return *window_; }
     ui::FloaterWindow* floater() const { return counter_.floater(); }

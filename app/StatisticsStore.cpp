@@ -8,6 +8,8 @@ namespace {
 
 // A minute's counts are what a kill may cost; saving more often would only wear the disk.
 constexpr std::chrono::minutes kSaveEvery{1};
+// Damaged files kept side by side before the user is asked to look at them.
+constexpr int kMostDamagedCopies = 9;
 
 std::int64_t now() {
     return static_cast<std::int64_t>(std::time(nullptr));
@@ -43,11 +45,18 @@ void StatisticsStore::load() {
     setAside(path, read);
 }
 
-// The damaged file's bytes are kept under another name before anything is written over it. A
-// file that cannot be read, or set aside, is left alone: what is counted is then never saved.
+// The damaged file's bytes are kept under a name of their own before anything is written over
+// it, never over an earlier damaged copy. A file that cannot be read, or set aside, is left
+// alone: what is counted is then never saved.
 void StatisticsStore::setAside(const std::string& path, const platform::ReadResult& read) {
-    const std::string aside = path + ".damaged";
-    const auto kept = read.ok() ? services_.files.writeFile(aside, read.bytes) : read.status;
+    std::string aside = path + ".damaged";
+    for (int copy = 2; services_.files.fileExists(aside) && copy <= kMostDamagedCopies; ++copy) {
+        aside = path + ".damaged." + std::to_string(copy);
+    }
+    const auto kept = !read.ok() ? read.status
+                      : services_.files.fileExists(aside)
+                          ? platform::Status::failure("too many damaged copies beside it")
+                          : services_.files.writeFile(aside, read.bytes);
     keepFile_ = !kept.ok();
     const std::string unsaved =
         "\r\nBlocked servers are counted but not saved until Tessel starts again.";

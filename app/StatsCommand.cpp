@@ -25,7 +25,8 @@ int printStatistics(int argc, char** /*argv*/) {
         return 2;
     }
     const std::string directory = platform::programDirectory();
-    const core::ProgramPaths paths{directory, platform::userFilesFor(directory)};
+    // Only read: the user's directory is named, not made, when it is not there yet.
+    const core::ProgramPaths paths{directory, platform::userFilesOf(directory)};
     platform::PosixFileSystem files;
     const auto read = files.readRegularFile(paths.stats(), core::kMostStatsBytes);
     if (read.missing) {

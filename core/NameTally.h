@@ -6,6 +6,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "core/Statistics.h"
+
 namespace tessel::core {
 
 // Connections counted by the name they asked for (empty: none), as the listener's thread counts
@@ -16,8 +18,12 @@ public:
     void add(std::string_view name) {
         if (const auto found = counts_.find(name); found != counts_.end()) {
             ++found->second;
-        } else {
+        } else if (counts_.size() < kMostServers) {
             counts_.emplace(name, 1);
+        } else {
+            // Ever new names while the owner is slow to take the tally: they are counted, but
+            // together, so the table cannot grow until it is taken.
+            ++counts_[std::string(kOthers)];
         }
         dirty_ = true;
     }

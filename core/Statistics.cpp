@@ -31,8 +31,9 @@ std::uint64_t saturatedSum(std::uint64_t a, std::uint64_t b) {
     return a > kMostCount - b ? kMostCount : a + b;
 }
 
+// The lists' rule allows a final dot, which a name read from a request never keeps.
 bool isRowName(std::string_view name) {
-    return name == kNoName || name == kOthers || isName(name);
+    return name == kNoName || name == kOthers || (isName(name) && !name.ends_with('.'));
 }
 
 // Most counted first, equal counts by name: the order of servers() and of the file.

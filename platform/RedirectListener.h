@@ -46,7 +46,7 @@ public:
     // Also listens on the count-only port, beside the one listen() opened.
     virtual std::optional<ListenError> listenCountOnly(std::uint16_t port) = 0;
     // Closes both ports and every open connection; none of them is counted, and none is answered
-    // once it returns.
+    // once it returns. The connections served before are told first.
     virtual void close() = 0;
     virtual bool isListening() const = 0;
     virtual std::size_t openConnections() const = 0;

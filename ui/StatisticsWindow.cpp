@@ -17,7 +17,6 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "core/Statistics.h"
 #include "ui/ServerTable.h"
 
 namespace tessel::ui {
@@ -168,6 +167,8 @@ void StatisticsWindow::setTotals(std::uint64_t today, std::uint64_t week, std::u
 // before are selected again by name, wherever the new counts put them.
 void StatisticsWindow::setServers(const std::vector<Server>& servers) {
     const QStringList selected = selectedNames();
+    const QString current =
+        servers_->currentIndex().siblingAtColumn(ServerModel::kServer).data().toString();
     const int scrolled = servers_->verticalScrollBar()->value();
     std::vector<ServerModel::Row> rows;
     rows.reserve(servers.size());
@@ -177,6 +178,12 @@ void StatisticsWindow::setServers(const std::vector<Server>& servers) {
     }
     model_->setRows(std::move(rows));
     select(selected);
+    // The arrow keys go on from the row they were on, not from the top.
+    const QModelIndexList found = proxy_->match(proxy_->index(0, ServerModel::kServer),
+                                                Qt::DisplayRole, current, 1, Qt::MatchExactly);
+    if (!current.isEmpty() && !found.isEmpty()) {
+        servers_->selectionModel()->setCurrentIndex(found.front(), QItemSelectionModel::NoUpdate);
+    }
     servers_->verticalScrollBar()->setValue(scrolled);
     updateAllow();
 }
@@ -233,13 +240,14 @@ void StatisticsWindow::select(const QStringList& names) {
     servers_->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
+// Only a server some list blocks can be allowed: "(no name)", "(others)" and a name already
+// allowed are blocked by none.
 std::string StatisticsWindow::selectedServer() const {
-    const QStringList names = selectedNames();
-    if (names.size() != 1) {
+    const QModelIndexList rows = servers_->selectionModel()->selectedRows(ServerModel::kList);
+    if (rows.size() != 1 || rows.front().data().toString().isEmpty()) {
         return {};
     }
-    const std::string name = names.front().toStdString();
-    return name == core::kNoName || name == core::kOthers ? std::string() : name;
+    return rows.front().siblingAtColumn(ServerModel::kServer).data().toString().toStdString();
 }
 
 QString StatisticsWindow::selectedText() const {

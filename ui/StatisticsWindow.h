@@ -46,8 +46,7 @@ public:
     void setChart(std::vector<HourChart::Bar> bars);
     Range range() const;
 
-    // The name of the one selected row when it is a server's rather than "(no name)" or
-    // "(others)"; empty otherwise.
+    // The name of the one selected row when a list blocks it; empty otherwise.
     std::string selectedServer() const;
     // The selected rows as the view shows them, a tab between cells and LF after each row: what
     // Ctrl+C puts on the clipboard.

@@ -160,9 +160,14 @@ std::optional<ListenError> EpollListener::open(ListenerLoop::Door door, std::uin
     return std::nullopt;
 }
 
+// What was counted before the ports close is told now, not at the next batch: a pause or the end
+// may come first. The tally the loop handed over goes back before the close, so the loop can hand
+// over the one it fills.
 void EpollListener::close() {
     if (loop_) {
+        tell();
         loop_->close();
+        tell();
     }
     ports_ = {};
 }

@@ -160,7 +160,7 @@ std::uint64_t ListenerLoop::takeServed() {
 }
 
 core::NameTally* ListenerLoop::takeNames() {
-    return full_.exchange(nullptr, std::memory_order_acquire);
+    return full_.exchange(nullptr);
 }
 
 // Sequentially consistent with offerNames(): either the loop finds the tally given back, or this
@@ -197,7 +197,7 @@ void ListenerLoop::offerNames() {
         return;  // the owner still reads the other one; it wakes this loop when it gives it back
     }
     namesWaiting_.store(false);
-    full_.store(filling_, std::memory_order_release);
+    full_.store(filling_);
     filling_ = spare;
     wakeOwner();
 }
@@ -228,6 +228,7 @@ void ListenerLoop::runCommand() {
             break;
         case Command::Kind::Close:
             closeAll();
+            offerNames();  // so the owner can take every name counted before it returns
             break;
         case Command::Kind::Reply:
             reply_ = std::move(command.reply);

@@ -51,12 +51,17 @@ std::string programDirectory() {
     return core::parentDirectory(path);
 }
 
+std::string userFilesOf(const std::string& programDirectory) {
+    const core::ProgramPaths shipped{programDirectory};
+    return ::access(shipped.data().c_str(), W_OK) == 0 ? std::string() : configHome() + "/tessel";
+}
+
 std::string userFilesFor(const std::string& programDirectory) {
     const core::ProgramPaths shipped{programDirectory};
-    if (::access(shipped.data().c_str(), W_OK) == 0) {
+    const core::ProgramPaths own{programDirectory, userFilesOf(programDirectory)};
+    if (own.userFiles.empty()) {
         return {};
     }
-    const core::ProgramPaths own{programDirectory, configHome() + "/tessel"};
     namespace fs = std::filesystem;
     std::error_code ignored;
     fs::create_directories(own.files(), ignored);

@@ -19,8 +19,10 @@ std::string configHome();
 // The directory the running program lies in, whatever directory it was started from.
 std::string programDirectory();
 
-// Empty when the program directory's data/ is writable; otherwise the user's own directory,
-// made when missing and seeded with the shipped server list and prefs.dat the first time.
+// Empty when the program directory's data/ is writable; otherwise the user's own directory.
+// userFilesOf only names it; userFilesFor also makes it when missing and seeds it with the
+// shipped server list and prefs.dat the first time.
+std::string userFilesOf(const std::string& programDirectory);
 std::string userFilesFor(const std::string& programDirectory);
 
 }  // namespace tessel::platform

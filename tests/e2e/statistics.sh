@@ -2,7 +2,7 @@
 # The statistics of blocked servers, as a user gets them through the helper: HTTP requests whose
 # Host header has odd letter case and a port, TLS greetings naming a server on port 443 and a
 # request naming none are counted under their names; a restart keeps the counts; `tessel --stats`
-# prints them most first, exactly, also while another Tessel runs.
+# prints them most first, exactly, also while another Tessel runs, and makes nothing.
 set -euo pipefail
 . "$(dirname "$0")/lib.sh"
 need setpriv curl /usr/bin/python3
@@ -25,19 +25,19 @@ expect_stats() {
 $got"
 }
 
+[ -z "$(as_user "$tmp/program/tessel" --stats)" ] && [ ! -e "$tmp/home/.config" ] ||
+    fail "tessel --stats before any start printed or made something"
 launch_user first
 http Ad.E2E.Example:80 3
 http TRACK.e2e.example. 2
 tls Secure.E2E.Example 2
 curl -s -o /dev/null --max-time 2 -H 'Host:' http://127.0.0.1/ # names no server
-sleep 0.5
 terminate "first run"
 [ -s "$tmp/home/.config/tessel/stats.dat" ] || fail "no stats.dat in the user's directory"
 
 launch_user second
 http ad.e2e.EXAMPLE:8080 2
 tls secure.e2e.example 2
-sleep 0.5
 # What the first run saved, read while the second one runs.
 expect_stats "while another runs" '3\tad.e2e.example\n2\tsecure.e2e.example\n2\ttrack.e2e.example\n1\t(no name)'
 terminate "second run"

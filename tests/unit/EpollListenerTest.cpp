@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <map>
 #include <memory>
+#include <thread>
 
 #include "core/Reply.h"
 #include "platform/linux/EpollListener.h"
@@ -121,10 +122,8 @@ TEST(EpollListener, OnePeer) {
     }
 }
 
-// What pausing and resuming do to the ports: neither answers, no open connection is counted,
-// and listening again serves. A port already taken says so.
 // Waves of peers, each wave sent while the tallies of the one before are still being handed over:
-// every name comes back, counted once, whichever tally it went into.
+// every name comes back, counted once, whichever tally it went into, all of them by the close.
 TEST(EpollListener, NamesComeBackCountedOnce) {
     Rig rig({});
     std::map<std::string, std::uint64_t> names;
@@ -143,15 +142,26 @@ TEST(EpollListener, NamesComeBackCountedOnce) {
             const std::string& request = requests[i % 3];
             ::send(peers.back()->fd, request.data(), request.size(), MSG_NOSIGNAL);
         }
-        EXPECT_TRUE(pump([&] {
+        const auto served = [&] {
             return std::all_of(peers.begin(), peers.end(), [](auto& peer) { return peer->poll(); });
-        }));
+        };
+        // The last waves are served while this thread takes nothing, so at the close one tally
+        // waits to be taken and the other is still being filled.
+        const bool quiet = wave + 2 >= kWaves;
+        while (quiet && !served()) {
+            std::this_thread::sleep_for(1ms);
+        }
+        EXPECT_TRUE(quiet || pump(served));
     }
+    // Closing tells what was counted before it, without waiting for the next batch.
+    rig.listener.close();
     const std::map<std::string, std::uint64_t> expected{
         {"", kWaves * 10}, {"ad.example", kWaves * 10}, {"track.example", kWaves * 10}};
-    EXPECT_TRUE(pump([&] { return names == expected; })) << names.size();
+    EXPECT_EQ(names, expected);
 }
 
+// What pausing and resuming do to the ports: neither answers, no open connection is counted,
+// and listening again serves. A port already taken says so.
 TEST(EpollListener, CloseListenAndTakenPort) {
     Rig rig({});
     const std::uint16_t ports[] = {rig.listener.localPort(), rig.listener.countOnlyPort()};

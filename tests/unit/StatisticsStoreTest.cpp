@@ -59,5 +59,15 @@ TEST(StatisticsStore, DamagedUnreadableAndFailingFiles) {
     }
 }
 
+TEST(StatisticsStore, ADamagedFileNeverReplacesAnEarlierCopy) {
+    Harness harness("True");
+    harness.files.files[kStats] = kDamaged;
+    harness.files.files[kStats + ".damaged"] = "earlier";
+    ASSERT_TRUE(harness.form->load());
+    EXPECT_EQ(
+        harness.files.files[kStats + ".damaged"] + "|" + harness.files.files[kStats + ".damaged.2"],
+        "earlier|" + kDamaged);
+}
+
 }  // namespace
 }  // namespace tessel::testing

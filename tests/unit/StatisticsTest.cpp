@@ -68,6 +68,7 @@ TEST(Statistics, DamagedTextReadsAsNothing) {
         {"zero hour count", h + "hour\t1\t0\n"},
         {"zero server count", h + "server\t0\t1\ta.example\n"},
         {"upper case", h + "server\t1\t1\tA.example\n"},
+        {"final dot", h + "server\t1\t1\ta.example.\n"},
         {"other row", h + "server\t1\t1\t(none)\n"},
         {"duplicate hour", h + "hour\t1\t2\nhour\t1\t3\n"},
         {"duplicate server", h + "server\t1\t1\ta.example\nserver\t2\t1\ta.example\n"},
