@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "fuzz/NameReads.h"
@@ -15,10 +16,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     const auto read = core::serverNameFromHello;
     const auto name = fuzz::readName(read, bytes);
 
-    // Every cut of short bytes, an even spread of cuts of long ones.
+    // Every cut of short bytes, an even spread of cuts of long ones. A name written once (letter
+    // case aside, with its final dot if it had one) is read from every cut past it: nothing after
+    // it is waited for.
+    std::string folded(bytes);
+    std::transform(folded.begin(), folded.end(), folded.begin(),
+                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    const auto at = name.empty() ? std::string::npos : folded.find(name);
+    const bool once = at != std::string::npos && folded.find(name, at + 1) == std::string::npos;
+    const bool dot = once && folded.substr(at + name.size()).starts_with('.');
+    const std::size_t end = once ? at + name.size() + (dot ? 1 : 0) : 0;
     const std::size_t step = std::max<std::size_t>(1, size / 256);
     for (std::size_t cut = 0; cut < size; cut += step) {
         fuzz::checkPrefix(read, bytes, name, cut);
+        TESSEL_CHECK(!once || cut < end || fuzz::readName(read, bytes.substr(0, cut)) == name);
     }
     if (size > 0) {
         const auto records = fuzz::split(bytes, 1 + data[size - 1]);

@@ -121,23 +121,6 @@ TEST(ServerName, ReadsTheServerNameExtension) {
         core::serverNameFromHello);
 }
 
-// A browser's hello cut anywhere names the server exactly when the whole name arrived.
-TEST(ServerName, ReadsCutHellosOnlyOnceTheNameArrived) {
-    const std::string name = "tls.capture.example";
-    for (const auto& bytes :
-         {seed("chromium-hello"), seed("firefox-hello"), split(seed("chromium-hello"), 100)}) {
-        ASSERT_NE(bytes.find(name), std::string::npos);
-        const auto end = bytes.find(name) + name.size();
-        std::size_t wrong = 0;
-        for (std::size_t size = 0; size <= bytes.size(); ++size) {
-            std::string read;
-            const bool found = core::serverNameFromHello(bytes.substr(0, size), read);
-            wrong += found != (size >= end) || (found && read != name);
-        }
-        EXPECT_EQ(wrong, 0u) << bytes.size() << " bytes";
-    }
-}
-
 TEST(ServerName, ReusesTheNamesStorage) {
     std::string name;
     name.reserve(253);
