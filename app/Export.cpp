@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/CommandLine.h"
 #include "app/ListCopies.h"
 #include "core/Export.h"
 #include "platform/linux/PosixFileSystem.h"
@@ -21,11 +22,6 @@ std::string now(std::time_t at) {
     return text;
 }
 
-bool writeOut(const core::Pieces& text) {
-    text.write([](std::string_view piece) { std::fwrite(piece.data(), 1, piece.size(), stdout); });
-    return std::fflush(stdout) == 0 && std::ferror(stdout) == 0;
-}
-
 // The subscribed names, each once; the copies themselves are let go at once, as a list of
 // millions of names takes tens of megabytes.
 std::string subscribedNames(platform::FileSystem& files, const core::ProgramPaths& paths,
@@ -37,11 +33,6 @@ std::string subscribedNames(platform::FileSystem& files, const core::ProgramPath
         from.push_back(copy.url + " (kept " + std::to_string(copy.parsed.count) + " names)");
     }
     return core::combine(names);
-}
-
-int fail(const std::string& what) {
-    std::fprintf(stderr, "tessel: %s\n", what.c_str());
-    return 1;
 }
 
 }  // namespace

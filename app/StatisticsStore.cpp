@@ -93,28 +93,32 @@ void StatisticsStore::reset() {
     emit changed();
 }
 
-// Made here, written and synced on the worker, so the window's thread never waits for the disk.
-void StatisticsStore::saveLater() {
+// What to write, once a change: nothing when nothing changed or the file is left alone.
+std::optional<std::string> StatisticsStore::unsavedText() {
     if (!unsaved_ || keepFile_) {
-        return;
+        return std::nullopt;
     }
     statistics_.trim(now());
     unsaved_ = false;
+    return statistics_.format();
+}
+
+// Made here, written and synced on the worker, so the window's thread never waits for the disk.
+void StatisticsStore::saveLater() {
+    auto text = unsavedText();
+    if (!text) {
+        return;
+    }
     auto status = std::make_shared<platform::Status>();
-    services_.worker.post(
-        [&files = services_.files, path = paths_.stats(), text = statistics_.format(), status] {
-            *status = files.writeFile(path, text);
-        },
-        [this, status] { saved(*status); });
+    services_.worker.post([&files = services_.files, path = paths_.stats(), text = std::move(*text),
+                           status] { *status = files.writeFile(path, text); },
+                          [this, status] { saved(*status); });
 }
 
 void StatisticsStore::save() {
-    if (!unsaved_ || keepFile_) {
-        return;
+    if (const auto text = unsavedText()) {
+        saved(services_.files.writeFile(paths_.stats(), *text));
     }
-    statistics_.trim(now());
-    unsaved_ = false;
-    saved(services_.files.writeFile(paths_.stats(), statistics_.format()));
 }
 
 // A failure is said once, not every minute; the counts are tried again at the next save.

@@ -4,6 +4,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/Services.h"
@@ -40,6 +41,7 @@ signals:
 
 private:
     void setAside(const std::string& path, const platform::ReadResult& read);
+    std::optional<std::string> unsavedText();
     void saveLater();
     void saved(const platform::Status& status);
 

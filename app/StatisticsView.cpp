@@ -125,7 +125,8 @@ void StatisticsView::refresh() {
     rows.reserve(servers.size());
     std::map<std::string, std::uint64_t> byList;
     for (const auto& server : servers) {
-        rows.push_back({server.name, server.count, server.lastSeen, listName(server.name)});
+        rows.push_back(
+            {server.name, server.count, server.lastSeen, std::string(listName(server.name))});
         byList[rows.back().list] += server.count;
     }
     window_->setServers(rows);
@@ -189,7 +190,7 @@ void StatisticsView::placeNames(const std::vector<core::ServerCount>& servers) {
     }
 }
 
-std::string StatisticsView::listName(const std::string& server) const {
+std::string_view StatisticsView::listName(const std::string& server) const {
     const auto found = listOf_.find(server);
     const std::size_t list = found == listOf_.end() ? core::kUnlisted : found->second;
     const auto& entries = lists_.subscriptions().entries();
@@ -197,7 +198,7 @@ std::string StatisticsView::listName(const std::string& server) const {
         return kServerListName;
     }
     return list != core::kUnlisted && list - 1 < entries.size() ? entries[list - 1].url
-                                                                : std::string();
+                                                                : std::string_view();
 }
 
 void StatisticsView::allow() {
@@ -234,14 +235,10 @@ void StatisticsView::exportCsv() {
     }
     const auto servers = store_.statistics().servers();
     placeNames(servers);
-    std::vector<std::string> lists;
-    lists.reserve(servers.size());
     std::vector<core::CsvRow> rows;
+    rows.reserve(servers.size());
     for (const auto& server : servers) {
-        lists.push_back(listName(server.name));
-    }
-    for (std::size_t at = 0; at < servers.size(); ++at) {
-        rows.push_back({servers[at].name, servers[at].count, servers[at].lastSeen, lists[at]});
+        rows.push_back({server.name, server.count, server.lastSeen, listName(server.name)});
     }
     const auto written = services_.files.writeFile(chosen.value, core::serversCsv(rows));
     if (!written.ok()) {

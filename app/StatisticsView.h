@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -38,7 +39,7 @@ private:
     void refresh();
     void showChart();
     void placeNames(const std::vector<core::ServerCount>& servers);
-    std::string listName(const std::string& server) const;
+    std::string_view listName(const std::string& server) const;
     void allow();
     void reset();
     void exportCsv();

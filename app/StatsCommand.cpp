@@ -4,20 +4,13 @@
 #include <ctime>
 #include <string>
 
+#include "app/CommandLine.h"
 #include "core/ProgramPaths.h"
 #include "core/Statistics.h"
 #include "platform/linux/PosixFileSystem.h"
 #include "platform/linux/Privileges.h"
 
 namespace tessel::app {
-namespace {
-
-int fail(const std::string& what) {
-    std::fprintf(stderr, "tessel: %s\n", what.c_str());
-    return 1;
-}
-
-}  // namespace
 
 int printStatistics(int argc, char** /*argv*/) {
     if (argc != 2) {
@@ -42,11 +35,7 @@ int printStatistics(int argc, char** /*argv*/) {
     // As the program would show it: a file written by hand may hold more than is kept.
     statistics->trim(std::time(nullptr));
     const std::string lines = statistics->countLines();
-    std::fwrite(lines.data(), 1, lines.size(), stdout);
-    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
-        return fail("standard output: cannot be written");
-    }
-    return 0;
+    return writeOut(core::Pieces::of(lines)) ? 0 : fail("standard output: cannot be written");
 }
 
 }  // namespace tessel::app

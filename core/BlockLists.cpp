@@ -29,11 +29,7 @@ std::string_view trimmed(std::string_view line) {
 
 std::string lowered(std::string_view text) {
     std::string lower(text);
-    for (char& c : lower) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    lowerInPlace(lower);
     return lower;
 }
 
@@ -98,9 +94,7 @@ private:
     // Takes a name, skipping addresses and the machine's own names; false when it is no name.
     bool offer(std::string_view field) {
         name_.assign(field);
-        for (char& c : name_) {
-            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        }
+        lowerInPlace(name_);
         if (!name_.empty() && name_.back() == '.') {
             name_.pop_back();
         }
@@ -124,9 +118,8 @@ private:
 
 bool sameName(std::string_view field, std::string_view name) {
     return field.size() == name.size() &&
-           std::equal(field.begin(), field.end(), name.begin(), [](char a, char b) {
-               return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-           });
+           std::equal(field.begin(), field.end(), name.begin(),
+                      [](char a, char b) { return lowerAscii(a) == b; });
 }
 
 // A set of names that refers to bytes kept elsewhere: open addressing, so that a million names
@@ -162,7 +155,7 @@ private:
 }  // namespace
 
 bool isName(std::string_view name) {
-    if (name.empty() || name.size() > 253 || name.front() == '.' ||
+    if (name.empty() || name.size() > kLongestName || name.front() == '.' ||
         !std::all_of(name.begin(), name.end(), isNameCharacter) ||
         name.find("..") != std::string_view::npos) {
         return false;

@@ -7,6 +7,8 @@
 #include <unordered_set>
 #include <vector>
 
+#include "core/Names.h"
+
 // Block lists others publish, and the names the user exempts. Pure functions over bytes.
 namespace tessel::core {
 
@@ -50,13 +52,7 @@ public:
 
 private:
     // Looked up by string_view: a million lookups make no strings.
-    struct Hash final {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const {
-            return std::hash<std::string_view>{}(name);
-        }
-    };
-    using Names = std::unordered_set<std::string, Hash, std::equal_to<>>;
+    using Names = std::unordered_set<std::string, NameHash, std::equal_to<>>;
 
     Names names_;
     Names domains_;

@@ -10,6 +10,7 @@
 #include "core/BlockLists.h"
 #include "core/EntryLines.h"
 #include "core/Lines.h"
+#include "core/Names.h"
 
 namespace tessel::core {
 namespace {
@@ -146,9 +147,7 @@ Exported exportList(ExportFormat format, const ExportSource& source) {
     Exported exported;
     // The text keeps the server list in lower case, which its words are views into.
     auto lowered = std::make_shared<std::string>(source.list);
-    for (char& c : *lowered) {
-        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-    }
+    lowerInPlace(*lowered);
     const auto allowed = [allow = source.allow](std::string_view name) {
         return allow != nullptr && allow->allows(name);
     };

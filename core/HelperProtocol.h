@@ -11,6 +11,7 @@
 #include "core/HostsOutcome.h"
 #include "core/HostsText.h"
 #include "core/Lines.h"
+#include "core/Names.h"
 
 // The messages between `tessel`, run as the desktop user, and `tessel-helper`, which holds the
 // only privileges: opening the low ports and writing /etc/hosts. Each message is a frame: its
@@ -24,7 +25,7 @@ inline constexpr std::size_t kFrameHeaderSize = 4;
 inline constexpr std::size_t kMaxBodySize = std::size_t{128} << 20;
 // Each group of a write: the server list, and the subscribed lists of up to two million names.
 inline constexpr std::size_t kMaxNames = std::size_t{1} << 21;
-inline constexpr std::size_t kMaxNameLength = 253;  // the longest name DNS allows
+inline constexpr std::size_t kMaxNameLength = kLongestName;
 // The longest server-list line the helper writes: its entry line stays within the bound some
 // resolvers read a line in, so no part of a longer one can be read as a line of its own. A longer
 // one is left out.

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "core/Names.h"
 #include "core/Statistics.h"
 
 namespace tessel::core {
@@ -50,13 +51,7 @@ public:
     }
 
 private:
-    struct Hash final {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const {
-            return std::hash<std::string_view>{}(name);
-        }
-    };
-    std::unordered_map<std::string, std::uint64_t, Hash, std::equal_to<>> counts_;
+    std::unordered_map<std::string, std::uint64_t, NameHash, std::equal_to<>> counts_;
     bool dirty_ = false;
 };
 

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "core/Lines.h"
+#include "core/Names.h"
 
 namespace tessel::core {
 namespace {
@@ -74,9 +75,7 @@ std::vector<std::size_t> listsOfNames(const std::vector<std::string_view>& names
     std::string key;
     forEachLine(badHosts, [&](std::string_view line) {
         key.assign(line);
-        for (char& c : key) {
-            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-        }
+        lowerInPlace(key);
         return placer.place(key, kServerListIndex);
     });
     for (std::size_t list = 0; list < subscribed.size() && !placer.done(); ++list) {

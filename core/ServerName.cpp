@@ -5,12 +5,11 @@
 #include <cstring>
 
 #include "core/BlockLists.h"
+#include "core/Names.h"
 
 namespace tessel::core {
 
 namespace {
-
-constexpr std::size_t kLongestName = 253;
 
 bool isBlank(char c) {
     return c == ' ' || c == '\t';
@@ -30,11 +29,7 @@ bool takeName(std::string_view value, std::string& name) {
         return false;
     }
     name.assign(value);
-    for (char& c : name) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
+    lowerInPlace(name);
     if (!isName(name)) {
         name.clear();
         return false;
@@ -46,9 +41,8 @@ constexpr std::string_view kHostField = "host:";
 
 bool isHostField(std::string_view line) {
     return line.size() >= kHostField.size() &&
-           std::equal(kHostField.begin(), kHostField.end(), line.begin(), [](char a, char b) {
-               return a == (b >= 'A' && b <= 'Z' ? static_cast<char>(b - 'A' + 'a') : b);
-           });
+           std::equal(kHostField.begin(), kHostField.end(), line.begin(),
+                      [](char a, char b) { return a == lowerAscii(b); });
 }
 
 // A Host value without its optional whitespace and port. A bracketed IPv6 address keeps its

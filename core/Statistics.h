@@ -8,6 +8,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "core/Names.h"
+
 // Which servers were blocked, how often and when: counts by name and by hour, and stats.dat, the
 // text they are kept in. Pure, over bytes and numbers; times are Unix seconds, hours are whole
 // hours since the epoch (UTC).
@@ -69,13 +71,7 @@ private:
     bool parseHour(std::string_view line);
     bool parseServer(std::string_view line);
 
-    struct Hash final {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view name) const {
-            return std::hash<std::string_view>{}(name);
-        }
-    };
-    std::unordered_map<std::string, Seen, Hash, std::equal_to<>> servers_;
+    std::unordered_map<std::string, Seen, NameHash, std::equal_to<>> servers_;
     std::unordered_map<Hour, std::uint64_t> hours_;
 };
 

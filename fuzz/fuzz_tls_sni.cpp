@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/Names.h"
 #include "fuzz/NameReads.h"
 
 namespace core = tessel::core;
@@ -20,8 +21,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
     // case aside, with its final dot if it had one) is read from every cut past it: nothing after
     // it is waited for.
     std::string folded(bytes);
-    std::transform(folded.begin(), folded.end(), folded.begin(),
-                   [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; });
+    core::lowerInPlace(folded);
     const auto at = name.empty() ? std::string::npos : folded.find(name);
     const bool once = at != std::string::npos && folded.find(name, at + 1) == std::string::npos;
     const bool dot = once && folded.substr(at + name.size()).starts_with('.');
